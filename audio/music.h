@@ -1,0 +1,30 @@
+// The song and its clock: miniaudio plays "resources/audio.mp3" once, and the position up to
+// which it has decoded the song is the demo's only clock.
+#pragma once
+
+#include "app/status.h"
+
+#include "miniaudio.h"
+
+namespace tc {
+
+// miniaudio's playback thread keeps pointers to both members: a MusicPlayer must stay at one
+// address from StartMusic until ShutdownMusic.
+struct MusicPlayer {
+  ma_engine engine;
+  ma_sound song;
+  bool engineReady = false;
+  bool songReady = false;
+};
+
+extern const char* const kSongPath;
+
+StartupStatus StartMusic(MusicPlayer& player);
+// Song position in seconds; 0.0 when the query fails.
+float ReadSongClock(MusicPlayer& player);
+// Stops the song, then the engine's playback device.
+void StopMusic(MusicPlayer& player);
+// Uninitialises what StartMusic initialised.
+void ShutdownMusic(MusicPlayer& player);
+
+}  // namespace tc

@@ -1,0 +1,3 @@
+/* cgltf's implementation, compiled once. */
+#define CGLTF_IMPLEMENTATION
+#include "cgltf.h"

@@ -1,0 +1,3 @@
+/* miniaudio's implementation, compiled once and rarely rebuilt. */
+#define MINIAUDIO_IMPLEMENTATION
+#include "miniaudio.h"

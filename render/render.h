@@ -1,0 +1,48 @@
+// The rendering verbs, declared once. CMake compiles exactly one backend: render/gl/ (OpenGL 3.3
+// core through libepoxy, on Linux) or render/d3d11/ (Direct3D 11, on Windows). Each backend
+// defines the three records RenderDevice, SceneResources and ShaderProgram in its records.h;
+// every verb takes the records that own the objects it touches.
+#pragma once
+
+#include <cstdint>
+
+#include "app/resolution.h"
+#include "app/status.h"
+#include "app/window.h"
+#include "demo/transform.h"
+
+#if defined(TC_RENDER_D3D11)
+#include "render/d3d11/records.h"
+#else
+#include "render/gl/records.h"
+#endif
+
+namespace tc {
+
+// Device (context), swap chain or default framebuffer, depth buffer and fixed pipeline state.
+StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device);
+
+// Mesh, vertex and index buffers, the three textures and the 128-byte constant buffer, whose
+// initial content is `constants` (all zero at start-up).
+StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& constants,
+                                 SceneResources& scene);
+
+// Compiles the cube shader from the text the program carries and makes the input layout.
+StartupStatus BuildShaderProgram(RenderDevice& device, Resolution resolution,
+                                 ShaderProgram& program);
+
+// Per frame, in this order: ClearFrame, BindCubeTexture (only when the cycle advanced), DrawCube
+// per cube (the first after ClearFrame also binds the whole pipeline), PresentFrame.
+void ClearFrame(RenderDevice& device);
+void BindCubeTexture(RenderDevice& device, const SceneResources& scene, int32_t textureIndex);
+void BindPipeline(RenderDevice& device, const SceneResources& scene,
+                  const ShaderProgram& program, int32_t textureIndex);
+void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program,
+              SceneConstants& constants, const Mat4& world, int32_t textureIndex);
+void PresentFrame(RenderDevice& device);
+
+// Shutdown, in this order.
+void ReleaseRenderObjects(RenderDevice& device, SceneResources& scene, ShaderProgram& program);
+void ReleaseRenderDevice(RenderDevice& device);
+
+}  // namespace tc
