@@ -18,8 +18,8 @@ constexpr float kGridSpacing = 2.5f;
 template <class Sink>
 void EmitCentralCube(const FrameTiming& timing, Sink&& sink) {
   Mat4 world;
-  CubeWorldMatrix(world, timing.songSeconds, timing.jitterSeconds, timing.jitterSeconds, 0.0f,
-                  0.0f, -5.0f);
+  CubeWorldMatrix(world, timing.songSeconds, timing.jitterSeconds, timing.jitterSeconds, 0.0f, 0.0f,
+                  -5.0f);
   sink(static_cast<const Mat4&>(world));
 }
 

@@ -26,8 +26,8 @@ struct FrameEvents {
 
 template <class Renderer>
 FrameEvents RunChoreographyFrame(DemoState& state, SceneConstants& constants,
-                                 const ShapeTable& table, float songSeconds,
-                                 std::ostream& beatLog, Renderer& renderer) {
+                                 const ShapeTable& table, float songSeconds, std::ostream& beatLog,
+                                 Renderer& renderer) {
   FrameEvents events;
   events.timing = ComputeFrameTiming(songSeconds);
   const FrameTiming& timing = events.timing;

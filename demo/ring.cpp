@@ -35,8 +35,7 @@ void DriftRingShape(RingState& ring) {
   ring.shape.sinExponent = ring.shape.sinExponent + 0.015f;
 }
 
-void RingCubeMatrix(Mat4& out, const ShapeParams& shape, const FrameTiming& timing,
-                    int32_t index) {
+void RingCubeMatrix(Mat4& out, const ShapeParams& shape, const FrameTiming& timing, int32_t index) {
   const float fi = static_cast<float>(index);
   float angleY = timing.songSeconds;
   float angleX = timing.jitterSeconds;

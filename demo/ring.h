@@ -34,7 +34,6 @@ Point2 SuperformulaPoint(const ShapeParams& shape, float phi);
 void DriftRingShape(RingState& ring);
 
 // World matrix of ring cube `index` for this frame's timing and the ring's current shape.
-void RingCubeMatrix(Mat4& out, const ShapeParams& shape, const FrameTiming& timing,
-                    int32_t index);
+void RingCubeMatrix(Mat4& out, const ShapeParams& shape, const FrameTiming& timing, int32_t index);
 
 }  // namespace tc

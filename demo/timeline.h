@@ -35,13 +35,23 @@ bool StepTextureCycle(DemoState& state, const FrameTiming& timing);
 // Fires once per new beat: records it and writes the beat line to `out` (no flush).
 bool HandleNewBeat(DemoState& state, const FrameTiming& timing, std::ostream& out);
 
-inline bool WallActive(float beat) { return 31.0f < beat && beat < 48.0f; }
+inline bool WallActive(float beat) {
+  return 31.0f < beat && beat < 48.0f;
+}
 inline bool LatticeActive(float beat) {
   return (48.0f <= beat && beat < 80.0f) || (161.0f <= beat && beat < 183.0f);
 }
-inline bool LatticeWobble(float beat) { return beat > 161.0f; }
-inline bool RingActive(float beat) { return beat > 64.0f; }
-inline bool RingWobble(float beat) { return beat > 127.0f; }
-inline bool TimelineEnded(float beat) { return beat > 289.0f; }
+inline bool LatticeWobble(float beat) {
+  return beat > 161.0f;
+}
+inline bool RingActive(float beat) {
+  return beat > 64.0f;
+}
+inline bool RingWobble(float beat) {
+  return beat > 127.0f;
+}
+inline bool TimelineEnded(float beat) {
+  return beat > 289.0f;
+}
 
 }  // namespace tc

@@ -5,7 +5,8 @@
 namespace tc {
 
 void SetIdentity(Mat4& m) {
-  for (float& e : m.m) e = 0.0f;
+  for (float& e : m.m)
+    e = 0.0f;
   m.m[0] = 1.0f;
   m.m[5] = 1.0f;
   m.m[10] = 1.0f;
@@ -72,8 +73,8 @@ void CubeWorldMatrix(Mat4& out, float angleY, float angleX, float angleZ, float 
 void MakeProjection(SceneConstants& constants, float songSeconds) {
   // The field-of-view angle is formed in doubles from the widened song time and the widened
   // float constant 3.1415f, then rounded once; everything after it is single precision.
-  const double wide = static_cast<double>(songSeconds) * 0.01 * 10.25 *
-                      static_cast<double>(3.1415f);
+  const double wide =
+      static_cast<double>(songSeconds) * 0.01 * 10.25 * static_cast<double>(3.1415f);
   const float a = static_cast<float>(wide);
   const float h = a * 0.5f;
   const float ys = 1.0f / tanf(h);

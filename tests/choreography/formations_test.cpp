@@ -1,0 +1,149 @@
+// The grid formations and the frame pass: which cubes a frame draws, in which order, and how.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+#include "demo/frame.h"
+
+namespace tc {
+namespace {
+
+// Records what the frame pass asks of a renderer.
+struct RecordingRenderer {
+  std::vector<Mat4> cubes;
+  std::vector<int32_t> textures;
+  int clears = 0;
+  void ClearFrame() { ++clears; }
+  void BindCubeTexture(int32_t i) { textures.push_back(i); }
+  void DrawCube(const Mat4& world) { cubes.push_back(world); }
+};
+
+struct DemoRun {
+  DemoState state;
+  SceneConstants constants = {};
+  ShapeTable table;
+  std::ostringstream beats;
+  DemoRun() { BuildShapeTable(table); }
+  RecordingRenderer Frame(float t) {
+    RecordingRenderer r;
+    RunChoreographyFrame(state, constants, table, t, beats, r);
+    return r;
+  }
+};
+
+void ExpectTranslation(const Mat4& m, float x, float y, float z) {
+  EXPECT_EQ(m.m[12], x);
+  EXPECT_EQ(m.m[13], y);
+  EXPECT_EQ(m.m[14], z);
+  EXPECT_EQ(m.m[15], 1.0f);
+}
+
+bool SameRotation(const Mat4& a, const Mat4& b) {
+  for (int i = 0; i < 12; ++i) {
+    if (a.m[i] != b.m[i]) return false;
+  }
+  return true;
+}
+
+TEST(FramePass, CubeCountsFollowTheBeatWindows) {
+  // Beat times without skipping: each frame sits in the middle of its beat.
+  DemoRun run;
+  auto countAt = [&run](float beat) { return run.Frame(beat * 0.6f + 0.3f).cubes.size(); };
+  EXPECT_EQ(countAt(0), 1u);
+  EXPECT_EQ(countAt(31), 1u);
+  EXPECT_EQ(countAt(32), 82u);
+  EXPECT_EQ(countAt(47), 82u);
+  EXPECT_EQ(countAt(48), 730u);
+  EXPECT_EQ(countAt(64), 730u);
+  EXPECT_EQ(countAt(65), 730u + 6u);  // the ring's first frame loads row 0: six cubes
+  EXPECT_EQ(countAt(66), 730u + 11u);
+  EXPECT_EQ(countAt(80), 1u + 16u);
+}
+
+TEST(FramePass, CentralCubeComesFirstEveryFrame) {
+  DemoRun run;
+  for (float t : {0.0f, 20.0f, 30.0f, 100.0f}) {
+    const RecordingRenderer r = run.Frame(t);
+    ASSERT_FALSE(r.cubes.empty());
+    ExpectTranslation(r.cubes[0], 0.0f, 0.0f, -5.0f);
+    EXPECT_EQ(r.clears, 1);
+  }
+}
+
+TEST(FramePass, TextureIsBoundOnlyWhenTheCycleAdvances) {
+  DemoRun run;
+  EXPECT_EQ(run.Frame(0.5f).textures, std::vector<int32_t>{1});
+  EXPECT_EQ(run.Frame(1.5f).textures, std::vector<int32_t>{});
+  EXPECT_EQ(run.Frame(2.5f).textures, std::vector<int32_t>{2});
+  EXPECT_EQ(run.Frame(2.6f).textures, std::vector<int32_t>{0});
+}
+
+TEST(FramePass, ProjectionChangesOnlyOnANewBeat) {
+  DemoRun run;
+  run.Frame(0.7f);
+  const Mat4 atBeat1 = run.constants.projectionMatrix;
+  run.Frame(1.1f);
+  EXPECT_EQ(std::memcmp(&atBeat1, &run.constants.projectionMatrix, sizeof atBeat1), 0);
+  run.Frame(1.3f);
+  EXPECT_NE(std::memcmp(&atBeat1, &run.constants.projectionMatrix, sizeof atBeat1), 0);
+  EXPECT_EQ(run.beats.str(), "?? Beat #1 at time 0.7 sec\n?? Beat #2 at time 1.3 sec\n");
+}
+
+TEST(Wall, RowsGoBottomToTopAndLeftToRight) {
+  const FrameTiming timing = {20.0f, 20.004f, 33.0f};
+  std::vector<Mat4> cubes;
+  EmitWall(timing, [&cubes](const Mat4& m) { cubes.push_back(m); });
+  ASSERT_EQ(cubes.size(), 81u);
+  ExpectTranslation(cubes[0], -10.0f, -10.0f, -15.0f);
+  ExpectTranslation(cubes[1], -7.5f, -10.0f, -15.0f);
+  ExpectTranslation(cubes[9], -10.0f, -7.5f, -15.0f);
+  ExpectTranslation(cubes[80], 10.0f, 10.0f, -15.0f);
+  Mat4 central;
+  CubeWorldMatrix(central, timing.songSeconds, timing.jitterSeconds, timing.jitterSeconds, 0, 0,
+                  -5);
+  for (const Mat4& m : cubes)
+    EXPECT_TRUE(SameRotation(m, central));
+}
+
+TEST(Lattice, LayersGoFarToNear) {
+  const FrameTiming timing = {30.0f, 30.001f, 50.0f};
+  std::vector<Mat4> cubes;
+  EmitLattice(timing, [&cubes](const Mat4& m) { cubes.push_back(m); });
+  ASSERT_EQ(cubes.size(), 729u);
+  ExpectTranslation(cubes[0], -10.0f, -10.0f, -10.0f);
+  ExpectTranslation(cubes[1], -7.5f, -10.0f, -10.0f);
+  ExpectTranslation(cubes[9], -10.0f, -7.5f, -10.0f);
+  ExpectTranslation(cubes[81], -10.0f, -10.0f, -7.5f);
+  ExpectTranslation(cubes[728], 10.0f, 10.0f, 10.0f);
+}
+
+TEST(Lattice, WobblesFromBeat162Only) {
+  std::vector<Mat4> cubes;
+  auto collect = [&cubes](const Mat4& m) { cubes.push_back(m); };
+  Mat4 central;
+  const FrameTiming calm = {96.9f, 96.905f, 161.0f};
+  EmitLattice(calm, collect);
+  CubeWorldMatrix(central, calm.songSeconds, calm.jitterSeconds, calm.jitterSeconds, 0, 0, -5);
+  for (const Mat4& m : cubes)
+    ASSERT_TRUE(SameRotation(m, central));
+
+  cubes.clear();
+  const FrameTiming wobbly = {97.5f, 97.507f, 162.0f};
+  EmitLattice(wobbly, collect);
+  // Cube a = b = c = 0: no y turn, x turn (cos 0 + 0) * j = j, no z turn (far layer).
+  Mat4 first;
+  CubeWorldMatrix(first, 0.0f, wobbly.jitterSeconds, 0.0f, -10, -10, -10);
+  EXPECT_EQ(std::memcmp(&cubes[0], &first, sizeof first), 0);
+  // Cube a = 2, b = 3, c = 5.
+  const double j = wobbly.jitterSeconds;
+  Mat4 some;
+  CubeWorldMatrix(some, 5.0f * wobbly.songSeconds, static_cast<float>((std::cos(5.0) + 3) * j),
+                  static_cast<float>((std::sin(2.0) + 2) * j), 2.5f, -2.5f, -5.0f);
+  EXPECT_EQ(std::memcmp(&cubes[2 * 81 + 3 * 9 + 5], &some, sizeof some), 0);
+}
+
+}  // namespace
+}  // namespace tc
