@@ -1,0 +1,62 @@
+// The song and its clock through miniaudio's high-level engine: default playback device, the
+// engine's own resource manager, the built-in MP3 decoder. The program sets none of the library's
+// options; the song plays once, from its first frame, at unit gain.
+#include "audio/music.h"
+
+namespace tc {
+
+#if defined(_WIN32)
+const char* const kSongPath = "resources\\audio.mp3";
+#else
+const char* const kSongPath = "resources/audio.mp3";
+#endif
+
+StartupStatus StartMusic(MusicPlayer& player) {
+  // No configuration: the system's default device in its native format, started as the last step
+  // of initialisation (it plays silence until the song starts).
+  ma_result result = ma_engine_init(nullptr, &player.engine);
+  if (result != MA_SUCCESS) {
+    return StartupFailure(1, "StartMusic: ma_engine_init failed: %s (%d)",
+                          ma_result_description(result), static_cast<int>(result));
+  }
+  player.engineReady = true;
+
+  // Flags 0: neither streamed nor pre-decoded nor loaded in the background. The call returns with
+  // the whole encoded file in memory; decoding happens on the playback thread.
+  result = ma_sound_init_from_file(&player.engine, kSongPath, 0, nullptr, nullptr, &player.song);
+  if (result != MA_SUCCESS) {
+    return StartupFailure(1, "StartMusic: %s: ma_sound_init_from_file failed: %s (%d)", kSongPath,
+                          ma_result_description(result), static_cast<int>(result));
+  }
+  player.songReady = true;
+
+  // Not examined: a song that fails to start reads as a clock that stays at 0.
+  ma_sound_start(&player.song);
+  return StartupOk();
+}
+
+float ReadSongClock(MusicPlayer& player) {
+  // The library zeroes the float before anything else, so a failed query reads as 0.0.
+  float seconds = 0.0f;
+  ma_sound_get_cursor_in_seconds(&player.song, &seconds);
+  return seconds;
+}
+
+void StopMusic(MusicPlayer& player) {
+  if (player.songReady) ma_sound_stop(&player.song);
+  // Returns once the playback thread has stopped the device.
+  if (player.engineReady) ma_engine_stop(&player.engine);
+}
+
+void ShutdownMusic(MusicPlayer& player) {
+  if (player.songReady) {
+    ma_sound_uninit(&player.song);
+    player.songReady = false;
+  }
+  if (player.engineReady) {
+    ma_engine_uninit(&player.engine);
+    player.engineReady = false;
+  }
+}
+
+}  // namespace tc

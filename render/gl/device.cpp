@@ -1,0 +1,72 @@
+// The OpenGL device: a 3.3 core context on the presentation window, whose default framebuffer
+// (double-buffered RGBA8, 24-bit depth with 8-bit stencil, no multisampling) is the swap chain
+// and depth buffer of the design; plus the fixed states Direct3D 11 would give by default.
+#include <SDL.h>
+
+#include "render/render.h"
+
+namespace tc {
+
+StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device) {
+  device.window = window;
+  device.width = resolution.width;
+  device.height = resolution.height;
+  // The framebuffer's format was requested from SDL before the window was created (the X visual
+  // is fixed then); here the context is made on it.
+  SDL_GLContext context = SDL_GL_CreateContext(window);
+  if (context == nullptr) {
+    return StartupFailure(
+        1, "CreateRenderDevice: SDL_GL_CreateContext (OpenGL 3.3 core) failed: %s", SDL_GetError());
+  }
+  device.context = context;
+  if (SDL_GL_MakeCurrent(window, context) != 0) {
+    return StartupFailure(1, "CreateRenderDevice: SDL_GL_MakeCurrent failed: %s", SDL_GetError());
+  }
+  if (epoxy_gl_version() < 33) {
+    return StartupFailure(1, "CreateRenderDevice: OpenGL %d.%d context, 3.3 needed",
+                          epoxy_gl_version() / 10, epoxy_gl_version() % 10);
+  }
+  int depthBits = 0;
+  int stencilBits = 0;
+  SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depthBits);
+  SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencilBits);
+  if (depthBits < 24 || stencilBits < 8) {
+    return StartupFailure(1,
+                          "CreateRenderDevice: framebuffer has %d depth and %d stencil bits, "
+                          "24 and 8 needed",
+                          depthBits, stencilBits);
+  }
+
+  // Presentation never waits for the vertical blank. Some servers (Xvfb) do not support setting
+  // it, which is harmless: they have no vertical blank to wait for.
+  SDL_GL_SetSwapInterval(0);
+
+  // What Direct3D 11 gives without any state object: depth test LESS with writes, no stencil, no
+  // blending; plus clipping at the near and far planes (no depth clamp).
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glDepthMask(GL_TRUE);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_SCISSOR_TEST);
+  glDisable(GL_DEPTH_CLAMP);
+  glDisable(GL_FRAMEBUFFER_SRGB);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+
+  // The demo's projection writes z / w in 0..1, as Direct3D clips it. Where the context can clip
+  // that way the projection is used unchanged; elsewhere the vertex stage remaps z (shader.cpp).
+  device.clipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
+  if (device.clipControl) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+  device.pipelinePending = true;
+  return StartupOk();
+}
+
+void ReleaseRenderDevice(RenderDevice& device) {
+  if (device.context != nullptr) {
+    SDL_GL_MakeCurrent(device.window, nullptr);
+    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(device.context));
+  }
+  device.context = nullptr;
+}
+
+}  // namespace tc

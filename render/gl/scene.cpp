@@ -1,0 +1,89 @@
+// Scene resources on the GPU: the mesh's position stream and indices in two static buffers, the
+// three textures (RGBA8, one level, linear filtering, clamped), and the uniform buffer that
+// receives SceneConstants before every draw.
+#include "render/gl/upload.h"
+#include "render/render.h"
+
+namespace tc {
+namespace {
+
+void ClearGlErrors() {
+  while (glGetError() != GL_NO_ERROR) {
+  }
+}
+
+StartupStatus GlFailure(const char* what, GLenum error) {
+  return StartupFailure(1, "LoadSceneResources: %s failed: GL error 0x%04x", what,
+                        static_cast<unsigned>(error));
+}
+
+// Uploads through GL_COPY_WRITE_BUFFER: buffers are untyped in GL, and this target needs no
+// vertex array object bound (the element-array target would).
+GLuint CreateStaticBuffer(const void* data, GLsizeiptr size) {
+  GLuint buffer = 0;
+  glGenBuffers(1, &buffer);
+  glBindBuffer(GL_COPY_WRITE_BUFFER, buffer);
+  glBufferData(GL_COPY_WRITE_BUFFER, size, data, GL_STATIC_DRAW);
+  glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
+  return buffer;
+}
+
+}  // namespace
+
+StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& constants,
+                                 SceneResources& scene) {
+  StartupStatus status = LoadMeshFile(kMeshPath, scene.mesh);
+  if (!status.ok) return status;
+  const MeshData& mesh = scene.mesh;
+  scene.vertexStride = static_cast<GLsizei>(mesh.vertexStride);
+  scene.indexType = mesh.indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
+  scene.indexCount = static_cast<GLsizei>(mesh.indexCount);
+
+  ClearGlErrors();
+  scene.vertexBuffer = CreateStaticBuffer(mesh.vertexBytes, mesh.vertexByteCount);
+  if (GLenum error = glGetError(); error != GL_NO_ERROR) {
+    return GlFailure("vertex buffer of " TC_RESOURCE_DIR "mesh2.glb", error);
+  }
+  scene.indexBuffer = CreateStaticBuffer(mesh.indexBytes, mesh.indexByteCount);
+  if (GLenum error = glGetError(); error != GL_NO_ERROR) {
+    return GlFailure("index buffer of " TC_RESOURCE_DIR "mesh2.glb", error);
+  }
+
+  TextureImages images;
+  status = LoadTextureImages(kTexturePaths, images);
+  if (!status.ok) return status;
+  // Rows go up in stb_image's order, so texture coordinate (0, 0) is each file's first pixel.
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glGenTextures(kTextureFileCount, scene.textures);
+  for (int i = 0; i < kTextureFileCount; ++i) {
+    glBindTexture(GL_TEXTURE_2D, scene.textures[i]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    // Direct3D's default sampler: linear filtering, clamped on every axis (one level, so the
+    // mip filter has nothing to blend).
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, images.width, images.height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, images.pixels[i]);
+    if (GLenum error = glGetError(); error != GL_NO_ERROR) {
+      FreeTextureImages(images);
+      return StartupFailure(1, "LoadSceneResources: %s: texture of %dx%d failed: GL error 0x%04x",
+                            kTexturePaths[i], images.width, images.height,
+                            static_cast<unsigned>(error));
+    }
+  }
+  glBindTexture(GL_TEXTURE_2D, 0);
+  FreeTextureImages(images);
+
+  glGenBuffers(1, &scene.constantBuffer);
+  if (GLenum error = AllocateConstantBuffer(device, scene, kUploadStrategy, constants);
+      error != GL_NO_ERROR) {
+    return GlFailure("uniform buffer of the scene constants", error);
+  }
+  return StartupOk();
+}
+
+}  // namespace tc
