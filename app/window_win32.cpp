@@ -55,7 +55,8 @@ StartupStatus CreatePresentationWindow(Resolution resolution, WindowHandle& wind
   windowClass.cbWndExtra = 0;
   windowClass.hInstance = instance;
   windowClass.hIcon = nullptr;
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  // IDC_ARROW is an integer resource id; the narrow headers spell it as a char pointer.
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = nullptr;
   windowClass.lpszMenuName = nullptr;
   windowClass.lpszClassName = kWindowClassName;

@@ -1,0 +1,119 @@
+// The Direct3D 11 device on the default hardware adapter, its immediate context, the flip-model
+// swap chain on the presentation window, the back buffer's render-target view, the depth buffer
+// and the one rasterizer state. Created once; the swap chain is never resized.
+#include "render/render.h"
+
+namespace tc {
+
+StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& rd) {
+  rd = RenderDevice{};
+  const UINT width = static_cast<UINT>(resolution.width);
+  const UINT height = static_cast<UINT>(resolution.height);
+
+  DXGI_SWAP_CHAIN_DESC chain = {};
+  chain.BufferDesc.Width = width;
+  chain.BufferDesc.Height = height;
+  chain.BufferDesc.RefreshRate.Numerator = 0;
+  chain.BufferDesc.RefreshRate.Denominator = 0;
+  chain.BufferDesc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+  chain.BufferDesc.ScanlineOrdering = DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED;
+  chain.BufferDesc.Scaling = DXGI_MODE_SCALING_UNSPECIFIED;
+  chain.SampleDesc.Count = 1;
+  chain.SampleDesc.Quality = 0;
+  chain.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+  chain.BufferCount = 2;
+  chain.OutputWindow = window;
+  chain.Windowed = TRUE;
+  chain.SwapEffect = DXGI_SWAP_EFFECT_FLIP_DISCARD;
+  chain.Flags = 0;
+
+  // No debug layer, the runtime's default feature-level list, no fallback to another driver.
+  HRESULT hr = D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr,
+                                             0, D3D11_SDK_VERSION, &chain, &rd.swapChain,
+                                             &rd.device, nullptr, &rd.context);
+  if (hr != S_OK) {
+    return StartupFailure(1, "device: D3D11CreateDeviceAndSwapChain failed (HRESULT 0x%08lx)",
+                          static_cast<unsigned long>(hr));
+  }
+
+  // The back buffer stays referenced in the record until shutdown.
+  hr = rd.swapChain->GetBuffer(0, __uuidof(ID3D11Texture2D),
+                               reinterpret_cast<void**>(&rd.backBuffer));
+  if (hr != S_OK) {
+    return StartupFailure(1, "device: IDXGISwapChain::GetBuffer(0) failed (HRESULT 0x%08lx)",
+                          static_cast<unsigned long>(hr));
+  }
+  hr = rd.device->CreateRenderTargetView(rd.backBuffer, nullptr, &rd.renderTargetView);
+  if (hr != S_OK) {
+    return StartupFailure(1, "device: CreateRenderTargetView failed (HRESULT 0x%08lx)",
+                          static_cast<unsigned long>(hr));
+  }
+
+  D3D11_TEXTURE2D_DESC depth = {};
+  depth.Width = width;
+  depth.Height = height;
+  depth.MipLevels = 1;
+  depth.ArraySize = 1;
+  depth.Format = DXGI_FORMAT_R24G8_TYPELESS;
+  depth.SampleDesc.Count = 1;
+  depth.SampleDesc.Quality = 0;
+  depth.Usage = D3D11_USAGE_DEFAULT;
+  depth.BindFlags = D3D11_BIND_DEPTH_STENCIL;
+  depth.CPUAccessFlags = 0;
+  depth.MiscFlags = 0;
+  hr = rd.device->CreateTexture2D(&depth, nullptr, &rd.depthTexture);
+  if (hr != S_OK) {
+    return StartupFailure(1, "device: CreateTexture2D of the %ux%u depth buffer failed (0x%08lx)",
+                          width, height, static_cast<unsigned long>(hr));
+  }
+
+  D3D11_DEPTH_STENCIL_VIEW_DESC depthView = {};
+  depthView.Format = DXGI_FORMAT_D24_UNORM_S8_UINT;
+  depthView.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
+  depthView.Flags = 0;
+  depthView.Texture2D.MipSlice = 0;
+  hr = rd.device->CreateDepthStencilView(rd.depthTexture, &depthView, &rd.depthStencilView);
+  if (hr != S_OK) {
+    return StartupFailure(1, "device: CreateDepthStencilView failed (HRESULT 0x%08lx)",
+                          static_cast<unsigned long>(hr));
+  }
+
+  // Counter-clockwise triangles are front faces; clockwise ones are culled.
+  D3D11_RASTERIZER_DESC raster = {};
+  raster.FillMode = D3D11_FILL_SOLID;
+  raster.CullMode = D3D11_CULL_BACK;
+  raster.FrontCounterClockwise = TRUE;
+  raster.DepthBias = 0;
+  raster.DepthBiasClamp = 0.0f;
+  raster.SlopeScaledDepthBias = 0.0f;
+  raster.DepthClipEnable = TRUE;
+  raster.ScissorEnable = FALSE;
+  raster.MultisampleEnable = FALSE;
+  raster.AntialiasedLineEnable = FALSE;
+  hr = rd.device->CreateRasterizerState(&raster, &rd.rasterizerState);
+  if (hr != S_OK) {
+    return StartupFailure(1, "device: CreateRasterizerState failed (HRESULT 0x%08lx)",
+                          static_cast<unsigned long>(hr));
+  }
+
+  rd.viewport.TopLeftX = 0.0f;
+  rd.viewport.TopLeftY = 0.0f;
+  rd.viewport.Width = static_cast<float>(resolution.width);
+  rd.viewport.Height = static_cast<float>(resolution.height);
+  rd.viewport.MinDepth = 0.0f;
+  rd.viewport.MaxDepth = 1.0f;
+  return StartupOk();
+}
+
+void ReleaseRenderDevice(RenderDevice& rd) {
+  // The swap chain is not in the shutdown order; it goes just before the context and device it
+  // was created with.
+  if (rd.swapChain != nullptr) rd.swapChain->Release();
+  if (rd.context != nullptr) rd.context->Release();
+  if (rd.device != nullptr) rd.device->Release();
+  rd.swapChain = nullptr;
+  rd.context = nullptr;
+  rd.device = nullptr;
+}
+
+}  // namespace tc

@@ -1,0 +1,55 @@
+// The Direct3D 11 records: the device and its fixed pipeline objects, the scene's GPU resources
+// and the cube shader program. Every member is a counted interface reference owned by the record
+// (null until created) except the plain values. The entry procedure owns one of each for the run.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <d3d11.h>
+#include <d3dcommon.h>
+#include <dxgi.h>
+
+#include <cstdint>
+
+#include "demo/transform.h"
+#include "render/assets.h"
+
+namespace tc {
+
+struct RenderDevice {
+  ID3D11Device* device = nullptr;
+  ID3D11DeviceContext* context = nullptr;
+  IDXGISwapChain* swapChain = nullptr;
+  ID3D11Texture2D* backBuffer = nullptr;  // swap-chain buffer 0, held until shutdown
+  ID3D11RenderTargetView* renderTargetView = nullptr;
+  ID3D11Texture2D* depthTexture = nullptr;
+  ID3D11DepthStencilView* depthStencilView = nullptr;
+  ID3D11RasterizerState* rasterizerState = nullptr;
+  D3D11_VIEWPORT viewport = {};
+  // Set by ClearFrame; the frame's first DrawCube binds the whole pipeline and clears it.
+  bool pipelinePending = false;
+};
+
+struct SceneResources {
+  MeshData mesh;  // the parsed mesh file, kept until shutdown and freed after the GPU objects
+  ID3D11Buffer* vertexBuffer = nullptr;
+  ID3D11Buffer* indexBuffer = nullptr;
+  ID3D11Texture2D* textures[3] = {};
+  ID3D11ShaderResourceView* textureViews[3] = {};
+  ID3D11Buffer* constantBuffer = nullptr;  // 128 bytes, dynamic, rewritten before every draw
+  // Derived from the mesh once at load; they never change during the run.
+  UINT vertexStride = 0;
+  DXGI_FORMAT indexFormat = DXGI_FORMAT_R16_UINT;
+  UINT indexCount = 0;
+};
+
+struct ShaderProgram {
+  ID3DBlob* vertexBytecode = nullptr;  // kept: the input layout is validated against it
+  ID3DBlob* pixelBytecode = nullptr;
+  ID3D11VertexShader* vertexShader = nullptr;
+  ID3D11PixelShader* pixelShader = nullptr;
+  ID3D11InputLayout* inputLayout = nullptr;
+};
+
+}  // namespace tc

@@ -1,0 +1,122 @@
+// The scene's GPU resources: the mesh's position stream and indices in two default-usage buffers,
+// the three textures with their views, and the dynamic 128-byte constant buffer. Everything but
+// the constant buffer is filled once through initial data and never written again.
+#include "render/render.h"
+
+namespace tc {
+namespace {
+
+StartupStatus CreateImmutableBuffer(ID3D11Device* device, const void* bytes, uint32_t byteCount,
+                                    UINT bindFlags, const char* what, ID3D11Buffer*& buffer) {
+  D3D11_BUFFER_DESC desc = {};
+  desc.ByteWidth = byteCount;
+  desc.Usage = D3D11_USAGE_DEFAULT;
+  desc.BindFlags = bindFlags;
+  desc.CPUAccessFlags = 0;
+  desc.MiscFlags = 0;
+  desc.StructureByteStride = 0;
+  D3D11_SUBRESOURCE_DATA data = {};
+  data.pSysMem = bytes;
+  const HRESULT hr = device->CreateBuffer(&desc, &data, &buffer);
+  if (hr != S_OK) {
+    return StartupFailure(1,
+                          "LoadSceneResources: %s: CreateBuffer of the %s (%u bytes) failed "
+                          "(HRESULT 0x%08lx)",
+                          kMeshPath, what, byteCount, static_cast<unsigned long>(hr));
+  }
+  return StartupOk();
+}
+
+// Creates texture i and its view from the decoded image i.
+StartupStatus CreateTexture(ID3D11Device* device, const TextureImages& images, int i,
+                            SceneResources& scene) {
+  D3D11_TEXTURE2D_DESC desc = {};
+  desc.Width = static_cast<UINT>(images.width);
+  desc.Height = static_cast<UINT>(images.height);
+  desc.MipLevels = 1;
+  desc.ArraySize = 1;
+  desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+  desc.SampleDesc.Count = 1;
+  desc.SampleDesc.Quality = 0;
+  desc.Usage = D3D11_USAGE_DEFAULT;
+  desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+  desc.CPUAccessFlags = 0;
+  desc.MiscFlags = 0;
+  D3D11_SUBRESOURCE_DATA data = {};
+  data.pSysMem = images.pixels[i];
+  data.SysMemPitch = static_cast<UINT>(images.width) * 4;  // rows tightly packed, top row first
+  data.SysMemSlicePitch = 0;
+  HRESULT hr = device->CreateTexture2D(&desc, &data, &scene.textures[i]);
+  if (hr != S_OK) {
+    return StartupFailure(1, "LoadSceneResources: %s: CreateTexture2D %dx%d failed (0x%08lx)",
+                          kTexturePaths[i], images.width, images.height,
+                          static_cast<unsigned long>(hr));
+  }
+  D3D11_SHADER_RESOURCE_VIEW_DESC viewDesc = {};
+  viewDesc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+  viewDesc.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
+  viewDesc.Texture2D.MostDetailedMip = 0;
+  viewDesc.Texture2D.MipLevels = 1;
+  hr = device->CreateShaderResourceView(scene.textures[i], &viewDesc, &scene.textureViews[i]);
+  if (hr != S_OK) {
+    return StartupFailure(1, "LoadSceneResources: %s: CreateShaderResourceView failed (0x%08lx)",
+                          kTexturePaths[i], static_cast<unsigned long>(hr));
+  }
+  return StartupOk();
+}
+
+}  // namespace
+
+StartupStatus LoadSceneResources(RenderDevice& rd, const SceneConstants& constants,
+                                 SceneResources& scene) {
+  scene = SceneResources{};
+  ID3D11Device* device = rd.device;
+
+  StartupStatus status = LoadMeshFile(kMeshPath, scene.mesh);
+  if (!status.ok) return status;
+  const MeshData& mesh = scene.mesh;
+  scene.vertexStride = mesh.vertexStride;
+  // Only 32-bit indices select R32; 16-bit ones (and 8-bit ones, widened at load) are R16.
+  scene.indexFormat = mesh.indexSize == 4 ? DXGI_FORMAT_R32_UINT : DXGI_FORMAT_R16_UINT;
+  scene.indexCount = mesh.indexCount;
+
+  status = CreateImmutableBuffer(device, mesh.vertexBytes, mesh.vertexByteCount,
+                                 D3D11_BIND_VERTEX_BUFFER, "vertex buffer", scene.vertexBuffer);
+  if (!status.ok) return status;
+  status = CreateImmutableBuffer(device, mesh.indexBytes, mesh.indexByteCount,
+                                 D3D11_BIND_INDEX_BUFFER, "index buffer", scene.indexBuffer);
+  if (!status.ok) return status;
+
+  TextureImages images;
+  status = LoadTextureImages(kTexturePaths, images);
+  if (!status.ok) return status;
+  for (int i = 0; i < kTextureFileCount; ++i) {
+    status = CreateTexture(device, images, i, scene);
+    if (!status.ok) {
+      FreeTextureImages(images);
+      return status;
+    }
+  }
+  FreeTextureImages(images);
+
+  // Dynamic and CPU-writable: DrawCube replaces all 128 bytes with a write-discard map per cube.
+  D3D11_BUFFER_DESC desc = {};
+  desc.ByteWidth = sizeof(SceneConstants);
+  desc.Usage = D3D11_USAGE_DYNAMIC;
+  desc.BindFlags = D3D11_BIND_CONSTANT_BUFFER;
+  desc.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
+  desc.MiscFlags = 0;
+  desc.StructureByteStride = 0;
+  D3D11_SUBRESOURCE_DATA data = {};
+  data.pSysMem = &constants;
+  const HRESULT hr = device->CreateBuffer(&desc, &data, &scene.constantBuffer);
+  if (hr != S_OK) {
+    return StartupFailure(1,
+                          "LoadSceneResources: CreateBuffer of the constant buffer failed "
+                          "(HRESULT 0x%08lx)",
+                          static_cast<unsigned long>(hr));
+  }
+  return StartupOk();
+}
+
+}  // namespace tc
