@@ -1,0 +1,45 @@
+// A real window, OpenGL context and shader program for tests that look at pixels, made with the
+// demo's own start-up operations in a scratch folder holding the files to load.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/window.h"
+#include "render/render.h"
+
+namespace tc::test {
+
+struct Rgba {
+  uint8_t r, g, b, a;
+};
+
+class GlContext {
+ public:
+  // Skips the calling test (returns false) when there is no X display.
+  bool Open(Resolution resolution, std::string* error);
+  void Close();
+  // Loads the scene from `folder`/resources (the demo reads relative to the working directory).
+  bool LoadScene(const std::string& folder, SceneResources& scene, std::string* error);
+  void ReleaseScene(SceneResources& scene);
+
+  // The back buffer, read before any swap; row 0 is the bottom row.
+  std::vector<Rgba> ReadBackBuffer() const;
+  Rgba Pixel(const std::vector<Rgba>& pixels, int x, int yFromTop) const;
+  // Writes the pixels top row first.
+  bool SavePng(const std::vector<Rgba>& pixels, const std::string& path) const;
+
+  Resolution resolution{0, 0};
+  WindowHandle window = nullptr;
+  RenderDevice device;
+  ShaderProgram program;
+};
+
+inline bool IsLit(const Rgba& p) {
+  return p.r != 0 || p.g != 0 || p.b != 0;
+}
+
+}  // namespace tc::test

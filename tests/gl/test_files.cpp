@@ -1,0 +1,254 @@
+#include "test_files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "stb_image_write.h"
+
+namespace tc::test {
+namespace {
+
+void AppendBytes(std::string& out, const void* data, size_t size) {
+  out.append(static_cast<const char*>(data), size);
+}
+
+void PadTo4(std::string& s, char fill) {
+  while (s.size() % 4 != 0)
+    s.push_back(fill);
+}
+
+int ComponentSize(int componentType) {
+  switch (componentType) {
+    case kUnsignedByte:
+      return 1;
+    case kUnsignedShort:
+      return 2;
+    default:
+      return 4;
+  }
+}
+
+void AppendIndex(std::string& out, uint32_t index, int componentType) {
+  switch (ComponentSize(componentType)) {
+    case 1:
+      out.push_back(static_cast<char>(index));
+      break;
+    case 2: {
+      const uint16_t v = static_cast<uint16_t>(index);
+      AppendBytes(out, &v, 2);
+      break;
+    }
+    default:
+      AppendBytes(out, &index, 4);
+      break;
+  }
+}
+
+}  // namespace
+
+std::string BuildGlb(const GlbSpec& spec) {
+  const size_t vertexCount = spec.positions.size() / 3;
+  // Binary chunk: the vertex view, then the index view, each 4-byte aligned.
+  std::string bin(spec.positionAccessorOffset, '\x7f');
+  for (size_t v = 0; v < vertexCount; ++v) {
+    AppendBytes(bin, &spec.positions[3 * v], 12);
+    if (spec.vertexByteStride > 12) {
+      const float junk = 1000.0f;
+      for (uint32_t b = 12; b + 4 <= spec.vertexByteStride; b += 4)
+        AppendBytes(bin, &junk, 4);
+    }
+  }
+  const size_t vertexViewLength = bin.size();
+  PadTo4(bin, '\0');
+  const size_t indexViewOffset = bin.size();
+  bin.append(spec.indexAccessorOffset, '\x7f');
+  for (uint32_t index : spec.indices)
+    AppendIndex(bin, index, spec.indexComponentType);
+  const size_t indexViewLength = bin.size() - indexViewOffset;
+  PadTo4(bin, '\0');
+
+  const int64_t positionCount =
+      spec.positionCount >= 0 ? spec.positionCount : static_cast<int64_t>(vertexCount);
+  const int64_t indexCount =
+      spec.indexCount >= 0 ? spec.indexCount : static_cast<int64_t>(spec.indices.size());
+
+  std::ostringstream json;
+  json << R"({"asset":{"version":"2.0"},"buffers":[{"byteLength":)" << bin.size() << "}],";
+  json << R"("bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":)" << vertexViewLength;
+  if (spec.vertexByteStride != 0) json << R"(,"byteStride":)" << spec.vertexByteStride;
+  json << R"(},{"buffer":0,"byteOffset":)" << indexViewOffset << R"(,"byteLength":)"
+       << indexViewLength << "}],";
+  json << R"("accessors":[{)";
+  if (spec.positionHasView) {
+    json << R"("bufferView":0,"byteOffset":)" << spec.positionAccessorOffset << ",";
+  }
+  json << R"("componentType":5126,"count":)" << positionCount << R"(,"type":"VEC3"},{)";
+  if (spec.indexHasView) {
+    json << R"("bufferView":1,"byteOffset":)" << spec.indexAccessorOffset << ",";
+  }
+  json << R"("componentType":)" << spec.indexComponentType << R"(,"count":)" << indexCount
+       << R"(,"type":"SCALAR"}])";
+  if (spec.withMesh) {
+    json << R"(,"meshes":[{"primitives":[)";
+    if (spec.withPrimitive) {
+      json << R"({"attributes":{")" << spec.firstAttribute << R"(":0})";
+      if (spec.withIndices) json << R"(,"indices":1)";
+      json << "}";
+    }
+    json << "]}]";
+  }
+  json << "}";
+  std::string jsonChunk = json.str();
+  PadTo4(jsonChunk, ' ');
+
+  std::string glb;
+  const uint32_t total =
+      12 + 8 + static_cast<uint32_t>(jsonChunk.size()) + 8 + static_cast<uint32_t>(bin.size());
+  const uint32_t header[3] = {0x46546C67u, 2u, total};
+  AppendBytes(glb, header, sizeof header);
+  const uint32_t jsonHeader[2] = {static_cast<uint32_t>(jsonChunk.size()), 0x4E4F534Au};
+  AppendBytes(glb, jsonHeader, sizeof jsonHeader);
+  glb += jsonChunk;
+  const uint32_t binHeader[2] = {static_cast<uint32_t>(bin.size()), 0x004E4942u};
+  AppendBytes(glb, binHeader, sizeof binHeader);
+  glb += bin;
+  return glb;
+}
+
+GlbSpec UnitCube() {
+  GlbSpec spec;
+  // Corner i has x = bit 0, y = bit 1, z = bit 2 (0 -> -0.5, 1 -> +0.5).
+  for (int i = 0; i < 8; ++i) {
+    spec.positions.push_back((i & 1) ? 0.5f : -0.5f);
+    spec.positions.push_back((i & 2) ? 0.5f : -0.5f);
+    spec.positions.push_back((i & 4) ? 0.5f : -0.5f);
+  }
+  // Two triangles per face, counter-clockwise seen from outside (right-handed axes).
+  spec.indices = {
+      1, 3, 7, 1, 7, 5,  // +x
+      0, 4, 6, 0, 6, 2,  // -x
+      2, 6, 7, 2, 7, 3,  // +y
+      0, 1, 5, 0, 5, 4,  // -y
+      4, 5, 7, 4, 7, 6,  // +z
+      0, 2, 3, 0, 3, 1,  // -z
+  };
+  return spec;
+}
+
+Image SolidImage(int width, int height, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+  Image image{width, height, {}};
+  for (int i = 0; i < width * height; ++i)
+    image.rgba.insert(image.rgba.end(), {r, g, b, a});
+  return image;
+}
+
+std::string EncodePng(const Image& image) {
+  std::string out;
+  stbi_write_png_to_func(
+      [](void* context, void* data, int size) {
+        static_cast<std::string*>(context)->append(static_cast<const char*>(data), size);
+      },
+      &out, image.width, image.height, 4, image.rgba.data(), image.width * 4);
+  return out;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+std::string MakeScratchDir(const std::string& tag) {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/tc-" + tag + "-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  const char* made = mkdtemp(buffer.data());
+  return made != nullptr ? std::string(made) : std::string();
+}
+
+void RemoveTree(const std::string& path) {
+  if (path.empty() || path.find("/tc-") == std::string::npos) return;
+  const std::string command = "rm -rf '" + path + "'";
+  if (std::system(command.c_str()) != 0)
+    std::fprintf(stderr, "could not remove %s\n", path.c_str());
+}
+
+void WriteStandInSong(const std::string& path, double seconds) {
+  // 16-bit mono WAV of a quiet 220 Hz tone at 22050 Hz.
+  const int rate = 22050;
+  const uint32_t frames = static_cast<uint32_t>(seconds * rate);
+  std::string wav = "RIFF";
+  const uint32_t dataBytes = frames * 2;
+  const uint32_t riffSize = 36 + dataBytes;
+  AppendBytes(wav, &riffSize, 4);
+  wav += "WAVEfmt ";
+  const uint32_t fmtSize = 16;
+  const uint16_t format = 1, channels = 1, blockAlign = 2, bits = 16;
+  const uint32_t sampleRate = rate, byteRate = rate * 2;
+  AppendBytes(wav, &fmtSize, 4);
+  AppendBytes(wav, &format, 2);
+  AppendBytes(wav, &channels, 2);
+  AppendBytes(wav, &sampleRate, 4);
+  AppendBytes(wav, &byteRate, 4);
+  AppendBytes(wav, &blockAlign, 2);
+  AppendBytes(wav, &bits, 2);
+  wav += "data";
+  AppendBytes(wav, &dataBytes, 4);
+  for (uint32_t i = 0; i < frames; ++i) {
+    const int16_t sample =
+        static_cast<int16_t>(2000.0 * std::sin(2.0 * 3.14159265358979 * 220.0 * i / rate));
+    AppendBytes(wav, &sample, 2);
+  }
+  const std::string wavPath = path + ".wav";
+  WriteFile(wavPath, wav);
+  const std::string command = "lame --quiet '" + wavPath + "' '" + path + "' 2>/dev/null";
+  if (std::system(command.c_str()) != 0 || !FileExists(path)) {
+    // miniaudio recognises the content whatever the file is called.
+    WriteFile(path, wav);
+  }
+  std::remove(wavPath.c_str());
+}
+
+void WriteStandInResources(const std::string& dir, int textureSize, double songSeconds) {
+  const std::string resources = dir + "/resources";
+  mkdir(resources.c_str(), 0755);
+  WriteFile(resources + "/mesh2.glb", BuildGlb(UnitCube()));
+  WriteFile(resources + "/texture1.png",
+            EncodePng(SolidImage(textureSize, textureSize, 128, 128, 128, 255)));
+  WriteFile(resources + "/texture2.png",
+            EncodePng(SolidImage(textureSize, textureSize, 90, 30, 20, 255)));
+  WriteFile(resources + "/texture3.png",
+            EncodePng(SolidImage(textureSize, textureSize, 20, 40, 90, 255)));
+  WriteStandInSong(resources + "/audio.mp3", songSeconds);
+}
+
+bool RealResourcesPresent(std::string* folder) {
+  const std::string resources = std::string(TC_SOURCE_DIR) + "/resources";
+  for (const char* name :
+       {"mesh2.glb", "texture1.png", "texture2.png", "texture3.png", "audio.mp3"}) {
+    if (!FileExists(resources + "/" + name)) return false;
+  }
+  if (folder != nullptr) *folder = resources;
+  return true;
+}
+
+}  // namespace tc::test
