@@ -241,8 +241,8 @@ def describe_mismatch(name, times, expected, got):
 
 
 def anchor_checks(tool):
-    """A few values stated outright by the design, checked on the tool's
-    own trace: projection scales at beat 1 and beat 65, and the first
+    """A few known values, checked directly on the tool's own trace so that
+    a fault shared by both programs cannot hide: projection scales at beat 1 and beat 65, and the first
     ring frame's cubes 0 and 1."""
     times = ["0", "0.6", "39.0"]
     (code, out, err), _ = run_both(tool, times)
@@ -286,7 +286,7 @@ def main(argv):
     problems = anchor_checks(tool)
     if problems:
         failures += 1
-        print("FAIL design values in the tool's trace: " + "; ".join(problems))
+        print("FAIL known values in the tool's trace: " + "; ".join(problems))
 
     for name, make in SEQUENCES:
         if wanted and name not in wanted:
