@@ -242,8 +242,8 @@ def describe_mismatch(name, times, expected, got):
 
 def anchor_checks(tool):
     """A few known values, checked directly on the tool's own trace so that
-    a fault shared by both programs cannot hide: projection scales at beat 1 and beat 65, and the first
-    ring frame's cubes 0 and 1."""
+    a fault shared by both programs cannot hide: projection scales at
+    beat 1 and beat 65, and the first ring frame's cubes 0 and 1."""
     times = ["0", "0.6", "39.0"]
     (code, out, err), _ = run_both(tool, times)
     lines = out.split("\n")
