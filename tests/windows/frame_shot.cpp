@@ -1,0 +1,166 @@
+// frame-shot: renders chosen song times of the demo to PNG files, through the real start-up
+// operations, the shared frame pass and the backend's verbs, so that the Direct3D 11 build (under
+// Wine) and the OpenGL build can be compared frame for frame. The same source builds for both
+// backends; only the read-back of the finished frame differs.
+//
+//   frame-shot <output-folder> <seconds>...
+//
+// Every song time is the single frame of a fresh run: new DemoState, all-zero SceneConstants, so
+// the frame is a new-beat event (projection made, from beat 65 the ring's first row loaded and
+// drifted once). The C libraries' rand() sequences differ, so before each frame rand() is reseeded
+// until its next value is a multiple of ten: the jitter digit is then 0 on every platform and the
+// jitter equals the song time. Frame i is written to <output-folder>/frame-<i>.png, top row first,
+// opaque (the screen shows no alpha). Needs the demo's resources/ in the working directory.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "app/resolution.h"
+#include "app/window.h"
+#include "demo/frame.h"
+#include "render/render.h"
+#include "stb_image_write.h"
+
+namespace {
+
+struct Renderer {
+  tc::RenderDevice& device;
+  const tc::SceneResources& scene;
+  const tc::ShaderProgram& program;
+  tc::SceneConstants& constants;
+  const tc::DemoState& state;
+
+  void ClearFrame() { tc::ClearFrame(device); }
+  void BindCubeTexture(int32_t index) { tc::BindCubeTexture(device, scene, index); }
+  void DrawCube(const tc::Mat4& world) {
+    tc::DrawCube(device, scene, program, constants, world, state.textureIndex);
+  }
+};
+
+// Swallows the beat lines of the shots.
+struct NullBuffer : std::streambuf {
+  int overflow(int c) override { return c; }
+};
+
+// Makes the next rand() a multiple of ten, whatever the C library's generator.
+void ZeroNextJitterDigit() {
+  for (unsigned seed = 1;; ++seed) {
+    std::srand(seed);
+    if (std::rand() % 10 == 0) {
+      std::srand(seed);
+      return;
+    }
+  }
+}
+
+// The finished frame, top row first, 4 bytes per pixel.
+bool ReadFrame(tc::RenderDevice& rd, int width, int height, std::vector<unsigned char>& rgba) {
+  rgba.assign(static_cast<size_t>(width) * height * 4, 0);
+#if defined(TC_RENDER_D3D11)
+  D3D11_TEXTURE2D_DESC desc;
+  rd.backBuffer->GetDesc(&desc);
+  desc.Usage = D3D11_USAGE_STAGING;
+  desc.BindFlags = 0;
+  desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+  desc.MiscFlags = 0;
+  ID3D11Texture2D* staging = nullptr;
+  if (rd.device->CreateTexture2D(&desc, nullptr, &staging) != S_OK) return false;
+  rd.context->CopyResource(staging, rd.backBuffer);
+  D3D11_MAPPED_SUBRESOURCE mapped;
+  if (rd.context->Map(staging, 0, D3D11_MAP_READ, 0, &mapped) != S_OK) {
+    staging->Release();
+    return false;
+  }
+  for (int y = 0; y < height; ++y) {
+    const unsigned char* row =
+        static_cast<const unsigned char*>(mapped.pData) + y * mapped.RowPitch;
+    std::copy(row, row + width * 4, &rgba[static_cast<size_t>(y) * width * 4]);
+  }
+  rd.context->Unmap(staging, 0);
+  staging->Release();
+#else
+  (void)rd;
+  std::vector<unsigned char> bottomUp(rgba.size());
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+  for (int y = 0; y < height; ++y) {
+    const unsigned char* row = &bottomUp[static_cast<size_t>(height - 1 - y) * width * 4];
+    std::copy(row, row + width * 4, &rgba[static_cast<size_t>(y) * width * 4]);
+  }
+#endif
+  for (size_t i = 3; i < rgba.size(); i += 4)
+    rgba[i] = 255;
+  return true;
+}
+
+int Fail(const tc::StartupStatus& status) {
+  std::fprintf(stderr, "frame-shot: %s\n", status.message);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: frame-shot <output-folder> <seconds>...\n");
+    return 2;
+  }
+  const tc::Resolution resolution = tc::kBuildResolution;
+  tc::WindowHandle window = nullptr;
+  tc::RenderDevice device;
+  tc::SceneResources scene;
+  tc::ShaderProgram program;
+  tc::SceneConstants constants = {};
+  tc::ShapeTable table;
+
+  tc::StartupStatus status = tc::CreatePresentationWindow(resolution, window);
+  if (!status.ok) return Fail(status);
+  status = tc::CreateRenderDevice(window, resolution, device);
+  if (!status.ok) return Fail(status);
+  status = tc::LoadSceneResources(device, constants, scene);
+  if (!status.ok) return Fail(status);
+  status = tc::BuildShaderProgram(device, resolution, program);
+  if (!status.ok) return Fail(status);
+  tc::BuildShapeTable(table);
+
+  NullBuffer nullBuffer;
+  std::ostream beatLog(&nullBuffer);
+  std::vector<unsigned char> rgba;
+  int written = 0;
+  for (int i = 2; i < argc; ++i) {
+    char* end = nullptr;
+    const float seconds = std::strtof(argv[i], &end);
+    if (end == argv[i] || *end != '\0') {
+      std::fprintf(stderr, "frame-shot: not a song time: %s\n", argv[i]);
+      return 2;
+    }
+    tc::DemoState state;  // a fresh run
+    constants = tc::SceneConstants{};
+    Renderer renderer{device, scene, program, constants, state};
+    ZeroNextJitterDigit();
+    tc::RunChoreographyFrame(state, constants, table, seconds, beatLog, renderer);
+    if (!ReadFrame(device, resolution.width, resolution.height, rgba)) {
+      std::fprintf(stderr, "frame-shot: could not read the frame at %s s\n", argv[i]);
+      return 1;
+    }
+    tc::PresentFrame(device);
+    const std::string path = std::string(argv[1]) + "/frame-" + std::to_string(i - 2) + ".png";
+    if (!stbi_write_png(path.c_str(), resolution.width, resolution.height, 4, rgba.data(),
+                        resolution.width * 4)) {
+      std::fprintf(stderr, "frame-shot: could not write %s\n", path.c_str());
+      return 1;
+    }
+    ++written;
+  }
+
+  tc::ReleaseRenderObjects(device, scene, program);
+  tc::ReleaseRenderDevice(device);
+  tc::DestroyPresentationWindow(window);
+  std::printf("frame-shot: %d frames at %dx%d\n", written, resolution.width, resolution.height);
+  return 0;
+}
