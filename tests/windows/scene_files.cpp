@@ -61,10 +61,15 @@ TestImage SolidImage(int width, int height, uint8_t r, uint8_t g, uint8_t b, uin
 bool EnterFreshWorkingFolder(std::string& folder) {
   char temp[MAX_PATH];
   if (GetTempPathA(MAX_PATH, temp) == 0) return false;
+  // Process ids repeat under Wine and earlier runs leave their folders behind: take the first
+  // name that does not exist yet.
   static int counter = 0;
   char name[MAX_PATH];
-  std::snprintf(name, sizeof name, "%stc-scene-%lu-%d", temp, GetCurrentProcessId(), ++counter);
-  if (!CreateDirectoryA(name, nullptr)) return false;
+  for (;;) {
+    std::snprintf(name, sizeof name, "%stc-scene-%lu-%d", temp, GetCurrentProcessId(), ++counter);
+    if (CreateDirectoryA(name, nullptr)) break;
+    if (GetLastError() != ERROR_ALREADY_EXISTS || counter > 100000) return false;
+  }
   if (!SetCurrentDirectoryA(name)) return false;
   folder = name;
   return CreateDirectoryA("resources", nullptr) != 0;
