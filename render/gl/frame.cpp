@@ -50,13 +50,7 @@ void BindPipeline(RenderDevice& device, const SceneResources& scene, const Shade
 
 void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program,
               SceneConstants& constants, const Mat4& world, int32_t textureIndex) {
-  constants.worldMatrix = world;
-  UploadConstants<kUploadStrategy>(device, scene, constants);
-  if (device.pipelinePending) {
-    BindPipeline(device, scene, program, textureIndex);
-    device.pipelinePending = false;
-  }
-  glDrawElements(GL_TRIANGLES, scene.indexCount, scene.indexType, nullptr);
+  DrawCubeWith<kUploadStrategy>(device, scene, program, constants, world, textureIndex);
 }
 
 void PresentFrame(RenderDevice& device) {

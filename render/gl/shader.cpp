@@ -6,7 +6,7 @@
 //
 // The pixel stage keeps the four parameters as plain uniforms without initialisers. Nothing ever
 // sets them, so they read as zero, which is what the Direct3D 11 runtime makes of their HLSL
-// initialisers too: no glow, no offset samples, and the output
+// initialisers too: no glow, no offset samples (the texel is sampled once), and the output
 // (9.2 * t.r / 3, 8.8 * t.g / 3, 9 * t.b / 3, 9 * t.a / 3), clamped by the 8-bit target.
 #include "render/render.h"
 
@@ -43,29 +43,23 @@ constexpr char kPixelStage[] = R"(
 uniform sampler2D tex;
 uniform float glowThreshold;
 uniform float glowStrength;
-uniform vec2 texelSize;
-uniform float blurStrength;
+uniform vec2 texelSize;     // read as zero: no offset samples
+uniform float blurStrength; // read as zero: no offset samples
 
 in vec2 TexCoord;
 out vec4 outColor;
 
 void main() {
-  vec4 c = texture(tex, TexCoord);
+  vec4 t = texture(tex, TexCoord);
+  vec4 c = t;
   float g = max(c.r, max(c.g, c.b));
   if (g > glowThreshold) {
     c.rgb += glowStrength * (c.rgb - 0.5);
   }
   c = vec4(c.r * 1.2, c.g * 0.8, c.b * 1.0, c.a);
-  vec2 d = texelSize * blurStrength;
-  vec4 s = c;
-  s += texture(tex, TexCoord + vec2(d.x, 0.0));
-  s += texture(tex, TexCoord + vec2(-d.x, 0.0));
-  s += texture(tex, TexCoord + vec2(0.0, d.y));
-  s += texture(tex, TexCoord + vec2(0.0, -d.y));
-  s += texture(tex, TexCoord + vec2(d.x, d.y));
-  s += texture(tex, TexCoord + vec2(-d.x, -d.y));
-  s += texture(tex, TexCoord + vec2(d.x, -d.y));
-  s += texture(tex, TexCoord + vec2(-d.x, d.y));
+  // The spread adds eight samples at offsets texelSize * blurStrength, which is zero: each of
+  // them is the centre texel t, so the texel is sampled once and counted eight more times.
+  vec4 s = c + 8.0 * t;
   // Nine terms divided by three, not nine: the over-exposed look of the demo.
   outColor = s / 3.0;
 }

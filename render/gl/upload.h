@@ -6,6 +6,7 @@
 
 #include "demo/transform.h"
 #include "render/gl/records.h"
+#include "render/render.h"
 
 namespace tc {
 
@@ -72,6 +73,21 @@ inline void UploadConstants(RenderDevice& device, const SceneResources& scene,
     glBindBufferRange(GL_UNIFORM_BUFFER, 0, scene.constantBuffer, device.constantOffset,
                       kConstantBytes);
   }
+}
+
+// DrawCube with a chosen upload: store the world matrix, upload all 128 bytes, bind the pipeline
+// if this is the frame's first draw, draw.
+template <UploadStrategy kStrategy>
+inline void DrawCubeWith(RenderDevice& device, const SceneResources& scene,
+                         const ShaderProgram& program, SceneConstants& constants, const Mat4& world,
+                         int32_t textureIndex) {
+  constants.worldMatrix = world;
+  UploadConstants<kStrategy>(device, scene, constants);
+  if (device.pipelinePending) {
+    BindPipeline(device, scene, program, textureIndex);
+    device.pipelinePending = false;
+  }
+  glDrawElements(GL_TRIANGLES, scene.indexCount, scene.indexType, nullptr);
 }
 
 }  // namespace tc
