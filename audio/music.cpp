@@ -25,6 +25,10 @@ StartupStatus StartMusic(MusicPlayer& player) {
   // the whole encoded file in memory; decoding happens on the playback thread.
   result = ma_sound_init_from_file(&player.engine, kSongPath, 0, nullptr, nullptr, &player.song);
   if (result != MA_SUCCESS) {
+    // The engine's playback thread holds a pointer into the player, which lives in main's frame:
+    // stop and free the engine before main returns rather than let that thread outlive it.
+    ma_engine_uninit(&player.engine);
+    player.engineReady = false;
     return StartupFailure(1, "StartMusic: %s: ma_sound_init_from_file failed: %s (%d)", kSongPath,
                           ma_result_description(result), static_cast<int>(result));
   }
