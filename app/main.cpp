@@ -19,21 +19,6 @@ namespace {
 // Static storage: holds its initial values from program load on and is never reset.
 tc::DemoState gDemoState;
 
-// Connects the choreography's frame pass to the render verbs and the objects they act on.
-struct FrameRenderer {
-  tc::RenderDevice& device;
-  const tc::SceneResources& scene;
-  const tc::ShaderProgram& program;
-  tc::SceneConstants& constants;
-  const tc::DemoState& state;
-
-  void ClearFrame() { tc::ClearFrame(device); }
-  void BindCubeTexture(int32_t index) { tc::BindCubeTexture(device, scene, index); }
-  void DrawCube(const tc::Mat4& world) {
-    tc::DrawCube(device, scene, program, constants, world, state.textureIndex);
-  }
-};
-
 // A start-up failure: one line on standard error, nothing released, the step's exit code.
 int FailStartup(const tc::StartupStatus& status) {
   std::fprintf(stderr, "%s\n", status.message);
@@ -72,7 +57,7 @@ int main(int /*argc*/, char** /*argv*/) {
   // A close request or Escape that arrived during start-up ends the run before its first frame.
   tc::PumpWindowEvents(state);
   if (!state.quitRequested) {
-    FrameRenderer renderer{device, scene, program, constants, state};
+    tc::FrameRenderer renderer{device, scene, program, constants, state};
     for (;;) {
       const float songSeconds = tc::ReadSongClock(music);
       const tc::FrameEvents events =

@@ -9,6 +9,7 @@
 #include "app/resolution.h"
 #include "app/status.h"
 #include "app/window.h"
+#include "demo/timeline.h"
 #include "demo/transform.h"
 
 #if defined(TC_RENDER_D3D11)
@@ -35,8 +36,8 @@ StartupStatus BuildShaderProgram(RenderDevice& device, Resolution resolution,
 // per cube (the first after ClearFrame also binds the whole pipeline), PresentFrame.
 void ClearFrame(RenderDevice& device);
 void BindCubeTexture(RenderDevice& device, const SceneResources& scene, int32_t textureIndex);
-void BindPipeline(RenderDevice& device, const SceneResources& scene,
-                  const ShaderProgram& program, int32_t textureIndex);
+void BindPipeline(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program,
+                  int32_t textureIndex);
 void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program,
               SceneConstants& constants, const Mat4& world, int32_t textureIndex);
 void PresentFrame(RenderDevice& device);
@@ -44,5 +45,20 @@ void PresentFrame(RenderDevice& device);
 // Shutdown, in this order.
 void ReleaseRenderObjects(RenderDevice& device, SceneResources& scene, ShaderProgram& program);
 void ReleaseRenderDevice(RenderDevice& device);
+
+// Connects the choreography's frame pass (demo/frame.h) to the verbs and the objects they act on.
+struct FrameRenderer {
+  RenderDevice& device;
+  const SceneResources& scene;
+  const ShaderProgram& program;
+  SceneConstants& constants;
+  const DemoState& state;
+
+  void ClearFrame() { tc::ClearFrame(device); }
+  void BindCubeTexture(int32_t index) { tc::BindCubeTexture(device, scene, index); }
+  void DrawCube(const Mat4& world) {
+    tc::DrawCube(device, scene, program, constants, world, state.textureIndex);
+  }
+};
 
 }  // namespace tc

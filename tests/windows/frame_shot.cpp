@@ -24,22 +24,11 @@
 #include "demo/frame.h"
 #include "render/render.h"
 #include "stb_image_write.h"
+#if defined(TC_RENDER_D3D11)
+#include "tests/windows/back_buffer.h"
+#endif
 
 namespace {
-
-struct Renderer {
-  tc::RenderDevice& device;
-  const tc::SceneResources& scene;
-  const tc::ShaderProgram& program;
-  tc::SceneConstants& constants;
-  const tc::DemoState& state;
-
-  void ClearFrame() { tc::ClearFrame(device); }
-  void BindCubeTexture(int32_t index) { tc::BindCubeTexture(device, scene, index); }
-  void DrawCube(const tc::Mat4& world) {
-    tc::DrawCube(device, scene, program, constants, world, state.textureIndex);
-  }
-};
 
 // Swallows the beat lines of the shots.
 struct NullBuffer : std::streambuf {
@@ -61,27 +50,10 @@ void ZeroNextJitterDigit() {
 bool ReadFrame(tc::RenderDevice& rd, int width, int height, std::vector<unsigned char>& rgba) {
   rgba.assign(static_cast<size_t>(width) * height * 4, 0);
 #if defined(TC_RENDER_D3D11)
-  D3D11_TEXTURE2D_DESC desc;
-  rd.backBuffer->GetDesc(&desc);
-  desc.Usage = D3D11_USAGE_STAGING;
-  desc.BindFlags = 0;
-  desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-  desc.MiscFlags = 0;
-  ID3D11Texture2D* staging = nullptr;
-  if (rd.device->CreateTexture2D(&desc, nullptr, &staging) != S_OK) return false;
-  rd.context->CopyResource(staging, rd.backBuffer);
-  D3D11_MAPPED_SUBRESOURCE mapped;
-  if (rd.context->Map(staging, 0, D3D11_MAP_READ, 0, &mapped) != S_OK) {
-    staging->Release();
-    return false;
-  }
-  for (int y = 0; y < height; ++y) {
-    const unsigned char* row =
-        static_cast<const unsigned char*>(mapped.pData) + y * mapped.RowPitch;
-    std::copy(row, row + width * 4, &rgba[static_cast<size_t>(y) * width * 4]);
-  }
-  rd.context->Unmap(staging, 0);
-  staging->Release();
+  tc::wintest::Pixels pixels;
+  if (!tc::wintest::ReadBackBuffer(rd, pixels)) return false;
+  if (pixels.width != width || pixels.height != height) return false;
+  rgba = pixels.rgba;
 #else
   (void)rd;
   std::vector<unsigned char> bottomUp(rgba.size());
@@ -141,7 +113,7 @@ int main(int argc, char** argv) {
     }
     tc::DemoState state;  // a fresh run
     constants = tc::SceneConstants{};
-    Renderer renderer{device, scene, program, constants, state};
+    tc::FrameRenderer renderer{device, scene, program, constants, state};
     ZeroNextJitterDigit();
     tc::RunChoreographyFrame(state, constants, table, seconds, beatLog, renderer);
     if (!ReadFrame(device, resolution.width, resolution.height, rgba)) {
