@@ -23,7 +23,7 @@ class MeshLoading : public ::testing::Test {
     FreeMeshData(mesh_);
     test::RemoveTree(dir_);
   }
-  StartupStatus Load(const GlbSpec& spec) { return LoadBytes(BuildGlb(spec)); }
+  StartupStatus Load(const GlbSpec& glb) { return LoadBytes(BuildGlb(glb)); }
   StartupStatus LoadBytes(const std::string& bytes) {
     path_ = dir_ + "/mesh2.glb";
     test::WriteFile(path_, bytes);
@@ -74,103 +74,103 @@ TEST_F(MeshLoading, PackedPositionsAndShortIndicesLoadAsTheyAre) {
 }
 
 TEST_F(MeshLoading, IndexWidthFollowsTheComponentType) {
-  GlbSpec spec = UnitCube();
-  spec.indexComponentType = test::kUnsignedInt;
-  ASSERT_TRUE(Load(spec).ok);
+  GlbSpec glb = UnitCube();
+  glb.indexComponentType = test::kUnsignedInt;
+  ASSERT_TRUE(Load(glb).ok);
   EXPECT_EQ(mesh_.indexSize, 4u);
   EXPECT_EQ(mesh_.indexByteCount, 144u);
-  EXPECT_EQ(Index(35), spec.indices[35]);
+  EXPECT_EQ(Index(35), glb.indices[35]);
 }
 
 TEST_F(MeshLoading, ByteIndicesAreWidenedToSixteenBits) {
-  GlbSpec spec = UnitCube();
-  spec.indexComponentType = test::kUnsignedByte;
-  ASSERT_TRUE(Load(spec).ok);
+  GlbSpec glb = UnitCube();
+  glb.indexComponentType = test::kUnsignedByte;
+  ASSERT_TRUE(Load(glb).ok);
   EXPECT_EQ(mesh_.indexSize, 2u);
   EXPECT_EQ(mesh_.indexCount, 36u);
   EXPECT_EQ(mesh_.indexByteCount, 72u);
   for (uint32_t i = 0; i < 36; ++i)
-    EXPECT_EQ(Index(i), spec.indices[i]) << "index " << i;
+    EXPECT_EQ(Index(i), glb.indices[i]) << "index " << i;
 }
 
 TEST_F(MeshLoading, AccessorOffsetsInsideTheirViewsAreHonoured) {
-  GlbSpec spec = UnitCube();
-  spec.positionAccessorOffset = 24;
-  spec.indexAccessorOffset = 6;
-  ASSERT_TRUE(Load(spec).ok);
+  GlbSpec glb = UnitCube();
+  glb.positionAccessorOffset = 24;
+  glb.indexAccessorOffset = 6;
+  ASSERT_TRUE(Load(glb).ok);
   EXPECT_EQ(Vertex(0), (std::vector<float>{-0.5f, -0.5f, -0.5f}));
   EXPECT_EQ(Vertex(7), (std::vector<float>{0.5f, 0.5f, 0.5f}));
   EXPECT_EQ(mesh_.vertexByteCount, 8u * 12u);
-  EXPECT_EQ(Index(0), spec.indices[0]);
-  EXPECT_EQ(Index(35), spec.indices[35]);
+  EXPECT_EQ(Index(0), glb.indices[0]);
+  EXPECT_EQ(Index(35), glb.indices[35]);
 }
 
 TEST_F(MeshLoading, InterleavedViewKeepsItsStride) {
-  GlbSpec spec = UnitCube();
-  spec.vertexByteStride = 32;
-  ASSERT_TRUE(Load(spec).ok);
+  GlbSpec glb = UnitCube();
+  glb.vertexByteStride = 32;
+  ASSERT_TRUE(Load(glb).ok);
   EXPECT_EQ(mesh_.vertexStride, 32u);
   EXPECT_EQ(mesh_.vertexByteCount, 8u * 32u);
   EXPECT_EQ(Vertex(5), (std::vector<float>{0.5f, -0.5f, 0.5f}));
 }
 
 TEST_F(MeshLoading, MissingPiecesAreRejected) {
-  GlbSpec spec = UnitCube();
-  spec.withMesh = false;
-  ExpectRejected(Load(spec), "no mesh");
+  GlbSpec glb = UnitCube();
+  glb.withMesh = false;
+  ExpectRejected(Load(glb), "no mesh");
 
-  spec = UnitCube();
-  spec.withPrimitive = false;
-  ExpectRejected(Load(spec), "no primitive");
+  glb = UnitCube();
+  glb.withPrimitive = false;
+  ExpectRejected(Load(glb), "no primitive");
 
-  spec = UnitCube();
-  spec.firstAttribute = "NORMAL";
-  ExpectRejected(Load(spec), "not the position");
+  glb = UnitCube();
+  glb.firstAttribute = "NORMAL";
+  ExpectRejected(Load(glb), "not the position");
 
-  spec = UnitCube();
-  spec.withIndices = false;
-  ExpectRejected(Load(spec), "no index accessor");
+  glb = UnitCube();
+  glb.withIndices = false;
+  ExpectRejected(Load(glb), "no index accessor");
 
-  spec = UnitCube();
-  spec.positionHasView = false;
-  ExpectRejected(Load(spec), "position attribute has no buffer view");
+  glb = UnitCube();
+  glb.positionHasView = false;
+  ExpectRejected(Load(glb), "position attribute has no buffer view");
 
-  spec = UnitCube();
-  spec.indexHasView = false;
-  ExpectRejected(Load(spec), "index accessor has no buffer view");
+  glb = UnitCube();
+  glb.indexHasView = false;
+  ExpectRejected(Load(glb), "index accessor has no buffer view");
 }
 
 TEST_F(MeshLoading, IndicesOtherThanUnsignedIntegersAreRejected) {
   for (int type : {5120 /* signed byte */, 5122 /* signed short */, test::kFloat}) {
-    GlbSpec spec = UnitCube();
-    spec.indexComponentType = type;
-    ExpectRejected(Load(spec), "unsigned 8-, 16- or 32-bit");
+    GlbSpec glb = UnitCube();
+    glb.indexComponentType = type;
+    ExpectRejected(Load(glb), "unsigned 8-, 16- or 32-bit");
   }
 }
 
 TEST_F(MeshLoading, AccessorsReachingPastTheirViewsAreRejected) {
-  GlbSpec spec = UnitCube();
-  spec.positionCount = 9;
-  ExpectRejected(Load(spec), "position accessor does not fit");
+  GlbSpec glb = UnitCube();
+  glb.positionCount = 9;
+  ExpectRejected(Load(glb), "position accessor does not fit");
 
-  spec = UnitCube();
-  spec.indexCount = 37;
-  ExpectRejected(Load(spec), "index accessor does not fit");
+  glb = UnitCube();
+  glb.indexCount = 37;
+  ExpectRejected(Load(glb), "index accessor does not fit");
 
-  spec = UnitCube();
-  spec.indexCount = 0;
-  ExpectRejected(Load(spec), "index accessor does not fit");
+  glb = UnitCube();
+  glb.indexCount = 0;
+  ExpectRejected(Load(glb), "index accessor does not fit");
 }
 
 TEST_F(MeshLoading, IndexPastTheVertexDataIsRejected) {
-  GlbSpec spec = UnitCube();
-  spec.indices[17] = 8;  // eight vertices: 0..7
-  ExpectRejected(Load(spec), "index 8 points past the 8 vertices");
+  GlbSpec glb = UnitCube();
+  glb.indices[17] = 8;  // eight vertices: 0..7
+  ExpectRejected(Load(glb), "index 8 points past the 8 vertices");
 
   // The last vertex itself is fine, also when the stride is wider than the position.
-  spec = UnitCube();
-  spec.vertexByteStride = 16;
-  ASSERT_TRUE(Load(spec).ok);
+  glb = UnitCube();
+  glb.vertexByteStride = 16;
+  ASSERT_TRUE(Load(glb).ok);
 }
 
 TEST_F(MeshLoading, UnreadableFilesNameTheLibraryReason) {

@@ -53,53 +53,53 @@ void AppendIndex(std::string& out, uint32_t index, int componentType) {
 
 }  // namespace
 
-std::string BuildGlb(const GlbSpec& spec) {
-  const size_t vertexCount = spec.positions.size() / 3;
+std::string BuildGlb(const GlbSpec& layout) {
+  const size_t vertexCount = layout.positions.size() / 3;
   // Binary chunk: the vertex view, then the index view, each 4-byte aligned.
-  std::string bin(spec.positionAccessorOffset, '\x7f');
+  std::string bin(layout.positionAccessorOffset, '\x7f');
   for (size_t v = 0; v < vertexCount; ++v) {
-    AppendBytes(bin, &spec.positions[3 * v], 12);
-    if (spec.vertexByteStride > 12) {
+    AppendBytes(bin, &layout.positions[3 * v], 12);
+    if (layout.vertexByteStride > 12) {
       const float junk = 1000.0f;
-      for (uint32_t b = 12; b + 4 <= spec.vertexByteStride; b += 4)
+      for (uint32_t b = 12; b + 4 <= layout.vertexByteStride; b += 4)
         AppendBytes(bin, &junk, 4);
     }
   }
   const size_t vertexViewLength = bin.size();
   PadTo4(bin, '\0');
   const size_t indexViewOffset = bin.size();
-  bin.append(spec.indexAccessorOffset, '\x7f');
-  for (uint32_t index : spec.indices)
-    AppendIndex(bin, index, spec.indexComponentType);
+  bin.append(layout.indexAccessorOffset, '\x7f');
+  for (uint32_t index : layout.indices)
+    AppendIndex(bin, index, layout.indexComponentType);
   const size_t indexViewLength = bin.size() - indexViewOffset;
   PadTo4(bin, '\0');
 
   const int64_t positionCount =
-      spec.positionCount >= 0 ? spec.positionCount : static_cast<int64_t>(vertexCount);
+      layout.positionCount >= 0 ? layout.positionCount : static_cast<int64_t>(vertexCount);
   const int64_t indexCount =
-      spec.indexCount >= 0 ? spec.indexCount : static_cast<int64_t>(spec.indices.size());
+      layout.indexCount >= 0 ? layout.indexCount : static_cast<int64_t>(layout.indices.size());
 
   std::ostringstream json;
   json << R"({"asset":{"version":"2.0"},"buffers":[{"byteLength":)" << bin.size() << "}],";
   json << R"("bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":)" << vertexViewLength;
-  if (spec.vertexByteStride != 0) json << R"(,"byteStride":)" << spec.vertexByteStride;
+  if (layout.vertexByteStride != 0) json << R"(,"byteStride":)" << layout.vertexByteStride;
   json << R"(},{"buffer":0,"byteOffset":)" << indexViewOffset << R"(,"byteLength":)"
        << indexViewLength << "}],";
   json << R"("accessors":[{)";
-  if (spec.positionHasView) {
-    json << R"("bufferView":0,"byteOffset":)" << spec.positionAccessorOffset << ",";
+  if (layout.positionHasView) {
+    json << R"("bufferView":0,"byteOffset":)" << layout.positionAccessorOffset << ",";
   }
   json << R"("componentType":5126,"count":)" << positionCount << R"(,"type":"VEC3"},{)";
-  if (spec.indexHasView) {
-    json << R"("bufferView":1,"byteOffset":)" << spec.indexAccessorOffset << ",";
+  if (layout.indexHasView) {
+    json << R"("bufferView":1,"byteOffset":)" << layout.indexAccessorOffset << ",";
   }
-  json << R"("componentType":)" << spec.indexComponentType << R"(,"count":)" << indexCount
+  json << R"("componentType":)" << layout.indexComponentType << R"(,"count":)" << indexCount
        << R"(,"type":"SCALAR"}])";
-  if (spec.withMesh) {
+  if (layout.withMesh) {
     json << R"(,"meshes":[{"primitives":[)";
-    if (spec.withPrimitive) {
-      json << R"({"attributes":{")" << spec.firstAttribute << R"(":0})";
-      if (spec.withIndices) json << R"(,"indices":1)";
+    if (layout.withPrimitive) {
+      json << R"({"attributes":{")" << layout.firstAttribute << R"(":0})";
+      if (layout.withIndices) json << R"(,"indices":1)";
       json << "}";
     }
     json << "]}]";
@@ -123,15 +123,15 @@ std::string BuildGlb(const GlbSpec& spec) {
 }
 
 GlbSpec UnitCube() {
-  GlbSpec spec;
+  GlbSpec layout;
   // Corner i has x = bit 0, y = bit 1, z = bit 2 (0 -> -0.5, 1 -> +0.5).
   for (int i = 0; i < 8; ++i) {
-    spec.positions.push_back((i & 1) ? 0.5f : -0.5f);
-    spec.positions.push_back((i & 2) ? 0.5f : -0.5f);
-    spec.positions.push_back((i & 4) ? 0.5f : -0.5f);
+    layout.positions.push_back((i & 1) ? 0.5f : -0.5f);
+    layout.positions.push_back((i & 2) ? 0.5f : -0.5f);
+    layout.positions.push_back((i & 4) ? 0.5f : -0.5f);
   }
   // Two triangles per face, counter-clockwise seen from outside (right-handed axes).
-  spec.indices = {
+  layout.indices = {
       1, 3, 7, 1, 7, 5,  // +x
       0, 4, 6, 0, 6, 2,  // -x
       2, 6, 7, 2, 7, 3,  // +y
@@ -139,7 +139,7 @@ GlbSpec UnitCube() {
       4, 5, 7, 4, 7, 6,  // +z
       0, 2, 3, 0, 3, 1,  // -z
   };
-  return spec;
+  return layout;
 }
 
 Image SolidImage(int width, int height, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {

@@ -36,7 +36,7 @@ struct GlbSpec {
   bool indexHasView = true;
 };
 
-std::string BuildGlb(const GlbSpec& spec);
+std::string BuildGlb(const GlbSpec& layout);
 // A unit cube (-0.5..0.5) whose faces wind counter-clockwise seen from outside.
 GlbSpec UnitCube();
 
