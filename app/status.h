@@ -13,12 +13,15 @@ struct StartupStatus {
   char message[512] = {};
 };
 
-inline StartupStatus StartupOk() { return StartupStatus{}; }
+inline StartupStatus StartupOk() {
+  return StartupStatus{};
+}
 
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
 #endif
-inline StartupStatus StartupFailure(int exitCode, const char* format, ...) {
+inline StartupStatus
+StartupFailure(int exitCode, const char* format, ...) {
   StartupStatus status;
   status.ok = false;
   status.exitCode = exitCode;
