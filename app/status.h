@@ -17,11 +17,11 @@ inline StartupStatus StartupOk() {
   return StartupStatus{};
 }
 
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
-inline StartupStatus
-StartupFailure(int exitCode, const char* format, ...) {
+// printf-style: the compiler checks the arguments against the format.
+inline StartupStatus StartupFailure(int exitCode, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+inline StartupStatus StartupFailure(int exitCode, const char* format, ...) {
   StartupStatus status;
   status.ok = false;
   status.exitCode = exitCode;
