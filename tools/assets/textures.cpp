@@ -62,6 +62,10 @@ Rgb Add(Rgb a, int d) {
 
 // Cool tiles: an 8 × 8 checker of teal and indigo tiles, each bevelled (light top-left edge, dark
 // bottom-right edge) with a thin grout line and a small amber diamond in every other tile.
+// The grid is shifted by half a tile: the cube shader's texture coordinates leave 0..1 over most
+// of every face and the clamping sampler smears the border texels across it, so the border rows
+// run through the tiles' middles (and the corner texel is an amber diamond) instead of the
+// near-black grout.
 Image Tiles() {
   Image img;
   Prng rng(1u);
@@ -79,7 +83,7 @@ Image Tiles() {
           if (x == 0 || y == 0) c = grout;
           const int d = std::abs(x - kTile / 2) + std::abs(y - kTile / 2);
           if (!odd && d <= 6) c = d >= 5 ? Add(amber, -30) : amber;
-          img.Set(tx * kTile + x, ty * kTile + y, c);
+          img.Set((tx * kTile + x + kTile / 2) % kSize, (ty * kTile + y + kTile / 2) % kSize, c);
         }
       }
     }
