@@ -7,11 +7,6 @@
 namespace tc {
 namespace {
 
-void ClearGlErrors() {
-  while (glGetError() != GL_NO_ERROR) {
-  }
-}
-
 StartupStatus GlFailure(const char* what, GLenum error) {
   return StartupFailure(1, "LoadSceneResources: %s failed: GL error 0x%04x", what,
                         static_cast<unsigned>(error));

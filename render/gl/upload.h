@@ -18,6 +18,12 @@ constexpr GLsizeiptr kConstantBytes = sizeof(SceneConstants);
 // Slots in the ring: more than the busiest frame draws, so a frame rarely wraps mid-way.
 constexpr GLsizeiptr kRingSlots = 4096;
 
+// Drains errors left by earlier calls, so the next glGetError speaks of what follows.
+inline void ClearGlErrors() {
+  while (glGetError() != GL_NO_ERROR) {
+  }
+}
+
 // (Re)creates the storage of scene.constantBuffer for `strategy` with `initial` at offset 0.
 // Returns the GL error when the driver refuses the storage, else GL_NO_ERROR.
 inline GLenum AllocateConstantBuffer(RenderDevice& device, SceneResources& scene,
@@ -30,8 +36,7 @@ inline GLenum AllocateConstantBuffer(RenderDevice& device, SceneResources& scene
   scene.constantCapacity =
       strategy == UploadStrategy::kSlotRing ? stride * kRingSlots : kConstantBytes;
   device.constantOffset = 0;
-  while (glGetError() != GL_NO_ERROR) {
-  }
+  ClearGlErrors();
   glBindBuffer(GL_UNIFORM_BUFFER, scene.constantBuffer);
   glBufferData(GL_UNIFORM_BUFFER, scene.constantCapacity, nullptr, GL_STREAM_DRAW);
   glBufferSubData(GL_UNIFORM_BUFFER, 0, kConstantBytes, &initial);
