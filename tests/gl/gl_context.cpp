@@ -12,19 +12,13 @@ bool GlContext::Open(Resolution wanted, std::string* error) {
   resolution = wanted;
   StartupStatus status = CreatePresentationWindow(resolution, window);
   if (status.ok) status = CreateRenderDevice(window, resolution, device);
-  if (status.ok) status = BuildShaderProgram(device, resolution, program);
+  if (status.ok) status = BuildShaderProgram(device, program);
   if (!status.ok) *error = status.message;
   return status.ok;
 }
 
 void GlContext::Close() {
-  if (program.program != 0) {
-    glDeleteProgram(program.program);
-    glDeleteShader(program.pixelShader);
-    glDeleteShader(program.vertexShader);
-    glDeleteVertexArrays(1, &program.inputLayout);
-    program = ShaderProgram{};
-  }
+  ReleaseShaderProgram(program);
   ReleaseRenderDevice(device);
   if (window != nullptr) DestroyPresentationWindow(window);
   window = nullptr;
@@ -44,13 +38,7 @@ bool GlContext::LoadScene(const std::string& folder, SceneResources& scene, std:
 }
 
 void GlContext::ReleaseScene(SceneResources& scene) {
-  for (GLuint& texture : scene.textures)
-    glDeleteTextures(1, &texture);
-  glDeleteBuffers(1, &scene.constantBuffer);
-  glDeleteBuffers(1, &scene.vertexBuffer);
-  glDeleteBuffers(1, &scene.indexBuffer);
-  FreeMeshData(scene.mesh);
-  scene = SceneResources{};
+  ReleaseSceneResources(scene);
 }
 
 std::vector<Rgba> GlContext::ReadBackBuffer() const {

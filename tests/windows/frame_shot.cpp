@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "app/resolution.h"
 #include "app/window.h"
 #include "demo/frame.h"
 #include "render/render.h"
@@ -82,7 +81,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: frame-shot <output-folder> <seconds>...\n");
     return 2;
   }
-  const tc::Resolution resolution = tc::kBuildResolution;
+  const tc::Resolution resolution = {1280, 720};
   tc::WindowHandle window = nullptr;
   tc::RenderDevice device;
   tc::SceneResources scene;
@@ -96,7 +95,7 @@ int main(int argc, char** argv) {
   if (!status.ok) return Fail(status);
   status = tc::LoadSceneResources(device, constants, scene);
   if (!status.ok) return Fail(status);
-  status = tc::BuildShaderProgram(device, resolution, program);
+  status = tc::BuildShaderProgram(device, program);
   if (!status.ok) return Fail(status);
   tc::BuildShapeTable(table);
 
@@ -113,9 +112,11 @@ int main(int argc, char** argv) {
     }
     tc::DemoState state;  // a fresh run
     constants = tc::SceneConstants{};
-    tc::FrameRenderer renderer{device, scene, program, constants, state};
+    tc::FrameRenderer renderer{device, scene, program, constants};
+    // A fresh run starts on texture 0, whatever the shot before it left bound.
+    tc::BindCubeTexture(device, scene, state.textureIndex);
     ZeroNextJitterDigit();
-    tc::RunChoreographyFrame(state, constants, table, seconds, beatLog, renderer);
+    tc::RunChoreographyFrame(state, constants.projectionMatrix, table, seconds, beatLog, renderer);
     if (!ReadFrame(device, resolution.width, resolution.height, rgba)) {
       std::fprintf(stderr, "frame-shot: could not read the frame at %s s\n", argv[i]);
       return 1;
@@ -130,7 +131,8 @@ int main(int argc, char** argv) {
     ++written;
   }
 
-  tc::ReleaseRenderObjects(device, scene, program);
+  tc::ReleaseShaderProgram(program);
+  tc::ReleaseSceneResources(scene);
   tc::ReleaseRenderDevice(device);
   tc::DestroyPresentationWindow(window);
   std::printf("frame-shot: %d frames at %dx%d\n", written, resolution.width, resolution.height);
