@@ -1,0 +1,351 @@
+#!/usr/bin/env python3
+"""Plays the demo on a private PulseAudio server with a null sink and proves what is heard matches
+what is seen: the sink's monitor is recorded while each beat line's arrival time is taken from the
+demo's standard output.
+
+Checks:
+  * the recording holds the song from its start to the end of the show, sample for sample, with no
+    gap and no silence inserted, and the server logged no underrun;
+  * per beat: arrival of the beat line minus the moment its kick left the sink. The median must lie
+    within +-MEDIAN_LIMIT and the 95th percentile of the magnitude within P95_LIMIT.
+
+Usage: av_sync.py --exe PATH --song PATH [--load N] [--seconds S] [--wine] [--report FILE]
+Needs DISPLAY (an X server), pulseaudio, pactl, parec, ffmpeg and numpy.
+"""
+
+import argparse
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+import numpy as np
+
+RATE = 44100
+BEAT_SECONDS = 0.6
+MEDIAN_LIMIT = 0.020
+P95_LIMIT = 0.040
+# Samples of 16-bit output may differ by rounding between the decoders; a gap differs by far more.
+SAMPLE_TOLERANCE = 64
+BLOCK = 441  # 10 ms: the comparison's grain, and the shortest gap that is looked for
+
+
+def log(message):
+    print(f"av_sync: {message}", file=sys.stderr, flush=True)
+
+
+class PulseServer:
+    """A private PulseAudio daemon: its own runtime folder and socket, a null sink 'rec'."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.log_path = os.path.join(folder, "pulse.log")
+        self.socket = os.path.join(folder, "pulse.sock")
+        self.env = dict(os.environ)
+        self.env.update(XDG_RUNTIME_DIR=folder, PULSE_RUNTIME_PATH=os.path.join(folder, "pulse"),
+                        PULSE_SERVER="unix:" + self.socket)
+        self.env.pop("PULSE_SINK", None)
+        self.process = subprocess.Popen(
+            ["pulseaudio", "-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1",
+             "--disallow-exit", "--use-pid-file=no", "--log-level=debug",
+             "--log-target=file:" + self.log_path,
+             "-L", f"module-native-protocol-unix auth-anonymous=1 socket={self.socket}",
+             "-L", f"module-null-sink sink_name=rec rate={RATE} channels=2"],
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            if subprocess.run(["pactl", "info"], env=self.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0:
+                return
+            time.sleep(0.1)
+        self.stop()
+        raise RuntimeError("the private PulseAudio server did not start")
+
+    def underruns(self):
+        with open(self.log_path, errors="replace") as f:
+            return [line.rstrip() for line in f if "Underrun" in line]
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+class Recorder:
+    """parec on the sink's monitor; every chunk's arrival is timed, so that sample i of the
+    recording maps to the monotonic time at which it left the sink."""
+
+    def __init__(self, env):
+        self.process = subprocess.Popen(
+            ["parec", "-d", "rec.monitor", "--format=s16le", f"--rate={RATE}", "--channels=2",
+             "--latency-msec=5", "--raw"],
+            env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=0)
+        self.chunks = []
+        self.origin = None  # monotonic time of sample 0
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        frames = 0
+        origin = None
+        while True:
+            data = self.process.stdout.read(65536)
+            now = time.monotonic()
+            if not data:
+                break
+            self.chunks.append(data)
+            frames += len(data) // 4
+            # A sample cannot arrive before it has left the sink: the earliest bound is the best.
+            candidate = now - frames / RATE
+            origin = candidate if origin is None else min(origin, candidate)
+        self.origin = origin
+
+    def stop(self):
+        self.process.terminate()
+        self.thread.join(10)
+        self.process.wait()
+        data = b"".join(self.chunks)
+        samples = np.frombuffer(data[: len(data) // 4 * 4], dtype="<i2").reshape(-1, 2)
+        return samples.astype(np.int32)
+
+
+def decode_song(path):
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-ac", "2", "-ar",
+                          str(RATE), "-"], check=True, stdout=subprocess.PIPE).stdout
+    return np.frombuffer(raw, dtype="<i2").reshape(-1, 2).astype(np.int32)
+
+
+def envelope(samples):
+    mono = np.abs(samples).sum(axis=1).astype(np.float64)
+    n = len(mono) // BLOCK
+    return mono[: n * BLOCK].reshape(n, BLOCK).mean(axis=1)
+
+
+def find_song_start(recording, song, start_seconds):
+    """Recording index of song frame round(start_seconds * RATE). The recording is digital silence
+    until the demo's stream starts, so the first sound in each is a close guess; the exact place
+    is where a second of the song matches sample for sample."""
+    first = int(round(start_seconds * RATE))
+    sound_rec = np.nonzero(np.abs(recording).sum(axis=1))[0]
+    sound_song = np.nonzero(np.abs(song[first:]).sum(axis=1))[0]
+    if len(sound_rec) == 0 or len(sound_song) == 0:
+        raise RuntimeError("the recording is silent")
+    guess = int(sound_rec[0]) - int(sound_song[0])
+    reference = song[first: first + RATE, 0]
+    best, best_error = None, None
+    for shift in sorted(range(max(0, guess - 2 * RATE), guess + 2 * RATE), key=lambda x: abs(x - guess)):
+        if abs(recording[shift, 0] - reference[0]) > SAMPLE_TOLERANCE:
+            continue
+        piece = recording[shift: shift + RATE, 0]
+        if len(piece) < len(reference):
+            continue
+        error = np.abs(piece - reference).max()
+        if best_error is None or error < best_error:
+            best, best_error = shift, error
+        if error <= SAMPLE_TOLERANCE:
+            break
+    if best_error is None or best_error > SAMPLE_TOLERANCE:
+        raise RuntimeError(f"the song is not in the recording (closest match differs by {best_error})")
+    return best
+
+
+def find_gaps(recording, song, rec_start, song_first, song_last):
+    """Walks the song through the recording block by block. Where they part, the song is looked
+    for further on in the recording: the distance is a gap (silence or repeated audio inserted).
+    Returns (gaps [(song_seconds, gap_seconds)], mapping [(song_frame, recording_frame)])."""
+    gaps = []
+    mapping = [(song_first, rec_start)]
+    offset = rec_start - song_first
+    frame = song_first
+    while frame + BLOCK <= song_last:
+        rec = recording[frame + offset: frame + offset + BLOCK]
+        if len(rec) < BLOCK:
+            raise RuntimeError(f"recording ends at song time {frame / RATE:.2f} s")
+        if np.abs(rec - song[frame: frame + BLOCK]).max() <= SAMPLE_TOLERANCE:
+            frame += BLOCK
+            continue
+        # Parted: find the song again, sample-exact, within the next five seconds of recording.
+        block = song[frame: frame + BLOCK, 0]
+        window = recording[frame + offset: frame + offset + 5 * RATE + BLOCK, 0]
+        found = None
+        silent = not np.any(block)
+        for shift in range(0, len(window) - BLOCK):
+            if silent:
+                break
+            if abs(window[shift] - block[0]) > SAMPLE_TOLERANCE:
+                continue
+            if np.abs(window[shift: shift + BLOCK] - block).max() <= SAMPLE_TOLERANCE:
+                found = shift
+                break
+        if silent:
+            frame += BLOCK
+            continue
+        if found is None:
+            raise RuntimeError(f"the song is lost in the recording at song time {frame / RATE:.2f} s")
+        if found == 0:  # one odd block (a rounding burst), not a shift
+            frame += BLOCK
+            continue
+        gaps.append((frame / RATE, found / RATE))
+        offset += found
+        mapping.append((frame, frame + offset))
+    return gaps, mapping
+
+
+def kick_frames(song, first_beat, last_beat):
+    """Per beat, the first sample of its kick: the onset within 50 ms around k * 0.6 s where the
+    short-term energy first rises above half its peak, kept when it lies within 2 ms of the grid."""
+    mono = np.abs(song[:, 0]) + np.abs(song[:, 1])
+    kicks = {}
+    for beat in range(first_beat, last_beat + 1):
+        centre = int(round(beat * BEAT_SECONDS * RATE))
+        lo, hi = max(0, centre - RATE // 20), min(len(mono), centre + RATE // 20)
+        window = mono[lo:hi].astype(np.float64)
+        if len(window) < 64:
+            continue
+        smooth = np.convolve(window, np.ones(32) / 32, mode="same")
+        before = smooth[: RATE // 40].mean() if centre - lo > RATE // 40 else 0.0
+        threshold = before + 0.5 * (smooth.max() - before)
+        above = np.nonzero(smooth > threshold)[0]
+        # The song's kicks sit on the beat grid; an onset off it is another sound on a beat
+        # without a kick (the breakdown), and that beat is not measured.
+        if len(above) and abs(lo + int(above[0]) - centre) <= RATE // 500:
+            kicks[beat] = lo + int(above[0])
+    return kicks
+
+
+def run(args):
+    song = decode_song(args.song)
+    folder = tempfile.mkdtemp(prefix="av_sync_")
+    server = PulseServer(folder)
+    load = []
+    recorder = None
+    demo = None
+    try:
+        recorder = Recorder(server.env)
+        time.sleep(0.5)  # the recording runs before the demo opens its stream
+        for _ in range(args.load):
+            load.append(subprocess.Popen(["sh", "-c", "while :; do :; done"]))
+        command = [args.exe] + (["--start", str(args.start)] if args.start else [])
+        if args.wine:
+            command = ["wine"] + command
+        lines = []
+        demo_err = open(os.path.join(folder, "demo.err"), "w+")
+        demo = subprocess.Popen(command, env=server.env, cwd=args.cwd, stdout=subprocess.PIPE,
+                                stderr=demo_err, bufsize=0)
+
+        def read_lines():
+            for data in iter(demo.stdout.readline, b""):
+                lines.append((time.monotonic(), data.decode(errors="replace").strip()))
+
+        reader = threading.Thread(target=read_lines, daemon=True)
+        reader.start()
+        limit = args.seconds if args.seconds else 300
+        try:
+            demo.wait(limit)
+        except subprocess.TimeoutExpired:
+            demo.send_signal(signal.SIGTERM)  # SDL turns it into a close request
+        demo.wait(30)
+        reader.join(5)
+        time.sleep(0.5)
+    finally:
+        for process in load:
+            process.kill()
+            process.wait()
+        recording = recorder.stop() if recorder else None
+        if demo and demo.poll() is None:
+            demo.kill()
+        server.stop()
+    underruns = server.underruns()
+    demo_err.seek(0)
+    for line in demo_err:
+        if not line.startswith("ALSA lib") and "jack" not in line.lower():
+            log("demo: " + line.rstrip())
+    demo_err.close()
+    shutil.rmtree(folder, ignore_errors=True)
+
+    beats = {}
+    for arrival, text in lines:
+        parts = text.split()
+        if len(parts) >= 3 and parts[1] == "Beat" and parts[2].startswith("#"):
+            beats.setdefault(int(parts[2][1:]), arrival)
+    if not beats:
+        raise RuntimeError("no beat line arrived")
+    first_beat, last_beat = min(beats), max(beats)
+    song_first = int(round(args.start * RATE))
+    song_last = min(len(song), int(last_beat * BEAT_SECONDS * RATE))
+    if os.environ.get("AV_SYNC_DUMP"):
+        np.save(os.environ["AV_SYNC_DUMP"], recording)
+    rec_start = find_song_start(recording, song, args.start)
+    gaps, mapping = find_gaps(recording, song, rec_start, song_first, song_last)
+
+    kicks = kick_frames(song, first_beat, last_beat)
+    errors = []
+    for beat, arrival in sorted(beats.items()):
+        if beat not in kicks or beat * BEAT_SECONDS < args.start + 0.3:
+            continue  # the starting beat is announced at start-up, not on its kick
+        song_frame = kicks[beat]
+        rec_frame = None
+        for first, rec in mapping:
+            if first <= song_frame:
+                rec_frame = rec + (song_frame - first)
+        heard = recorder.origin + rec_frame / RATE
+        errors.append(arrival - heard)
+    errors = np.array(errors)
+    magnitude = np.abs(errors)
+    median = float(np.median(errors))
+    p95 = float(np.percentile(magnitude, 95))
+    worst = float(errors[np.argmax(magnitude)])
+    report = (f"beats {len(errors)}: line minus kick median {median * 1000:+.1f} ms, "
+              f"p95 |error| {p95 * 1000:.1f} ms, max {worst * 1000:+.1f} ms; "
+              f"song {song_first / RATE:.1f}-{song_last / RATE:.1f} s, gaps {len(gaps)} "
+              f"({sum(g for _, g in gaps) * 1000:.0f} ms inserted), server underruns "
+              f"{len(underruns)}; load {args.load} busy processes")
+    print(report, flush=True)
+    if args.report:
+        with open(args.report, "a") as f:
+            f.write(report + "\n")
+    failures = []
+    if abs(median) > MEDIAN_LIMIT:
+        failures.append(f"median {median * 1000:+.1f} ms beyond +-{MEDIAN_LIMIT * 1000:.0f} ms")
+    if p95 > P95_LIMIT:
+        failures.append(f"p95 {p95 * 1000:.1f} ms beyond {P95_LIMIT * 1000:.0f} ms")
+    for at, length in gaps:
+        failures.append(f"gap of {length * 1000:.1f} ms at song time {at:.2f} s")
+    for line in underruns[:5]:
+        failures.append(f"server: {line}")
+    for failure in failures:
+        log(failure)
+    return 1 if failures else 0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--song", required=True)
+    parser.add_argument("--cwd", default=None, help="working folder holding resources/")
+    parser.add_argument("--load", type=int, default=0, help="busy processes beside the demo")
+    parser.add_argument("--seconds", type=float, default=0, help="end the run after this long")
+    parser.add_argument("--start", type=float, default=0.0)
+    parser.add_argument("--wine", action="store_true")
+    parser.add_argument("--report", default=None)
+    args = parser.parse_args()
+    if not os.environ.get("DISPLAY"):
+        log("DISPLAY is not set: run under an X server (Xvfb)")
+        return 1
+    try:
+        return run(args)
+    except RuntimeError as error:
+        log(str(error))
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
