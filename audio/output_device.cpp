@@ -1,13 +1,13 @@
 #include "audio/output_device.h"
-#include <cstdio>
-#include <cstdlib>
 
 namespace tc {
 namespace {
 
-// Measured with the song on a PulseAudio null sink while the renderer and one busy process per
-// core share two cores: see the README's section on playback.
-constexpr ma_uint32 kPeriodMilliseconds = 10;
+// Sized by measurement on a PulseAudio null sink with the renderer and other busy processes
+// sharing two cores (README, "Playback"): at 10 ms the sound server itself underran dozens of
+// times a minute; 50 ms periods (PulseAudio then keeps 50 ms queued) played through. The latency
+// this adds is taken out of the song clock.
+constexpr ma_uint32 kPeriodMilliseconds = 50;
 constexpr ma_uint32 kPeriodCount = 3;
 
 ma_result OpenWithPriority(OutputDevice& output, ma_thread_priority priority,
@@ -18,8 +18,8 @@ ma_result OpenWithPriority(OutputDevice& output, ma_thread_priority priority,
   config.playback.format = ma_format_f32;  // what the engine mixes in
   config.playback.channels = 0;            // native
   config.sampleRate = 0;                   // native
-  config.periodSizeInMilliseconds = getenv("TC_PERIOD_MS") ? atoi(getenv("TC_PERIOD_MS")) : kPeriodMilliseconds;
-  config.periods = getenv("TC_PERIODS") ? atoi(getenv("TC_PERIODS")) : kPeriodCount;
+  config.periodSizeInMilliseconds = kPeriodMilliseconds;
+  config.periods = kPeriodCount;
   config.dataCallback = callback;
   config.pUserData = userData;
   // Each backend in the library's order until one opens a device (PulseAudio, ALSA, ..., and
@@ -42,7 +42,6 @@ StartupStatus OpenOutputDevice(OutputDevice& output, ma_device_data_proc callbac
     output.realtimeThread = false;
     result = OpenWithPriority(output, ma_thread_priority_highest, callback, userData);
   }
-  if (getenv("TC_DEBUG_AUDIO")) fprintf(stderr, "DEBUG rt=%d backend=%s period=%u periods=%u rate=%u\n", output.realtimeThread, ma_get_backend_name(output.device.pContext->backend), output.device.playback.internalPeriodSizeInFrames, output.device.playback.internalPeriods, output.device.playback.internalSampleRate);
   if (result != MA_SUCCESS) {
     return StartupFailure("StartMusic: no playback device: ma_device_init failed: %s (%d)",
                           ma_result_description(result), static_cast<int>(result));

@@ -4,8 +4,9 @@ what is seen: the sink's monitor is recorded while each beat line's arrival time
 demo's standard output.
 
 Checks:
-  * the recording holds the song from its start to the end of the show, sample for sample, with no
-    gap and no silence inserted, and the server logged no underrun;
+  * the recording holds the song from its start to the end of the show, followed piece by piece
+    (cross-correlation, so a server that resamples the stream is measured too), with no gap, no
+    silence inserted and no piece skipped, and the server logged no underrun;
   * per beat: arrival of the beat line minus the moment its kick left the sink. The median must lie
     within +-MEDIAN_LIMIT and the 95th percentile of the magnitude within P95_LIMIT.
 
@@ -29,9 +30,7 @@ RATE = 44100
 BEAT_SECONDS = 0.6
 MEDIAN_LIMIT = 0.020
 P95_LIMIT = 0.040
-# Samples of 16-bit output may differ by rounding between the decoders; a gap differs by far more.
-SAMPLE_TOLERANCE = 64
-BLOCK = 441  # 10 ms: the comparison's grain, and the shortest gap that is looked for
+BLOCK = 441  # 10 ms: the shortest silence that counts as a dropout
 
 
 def log(message):
@@ -129,74 +128,96 @@ def envelope(samples):
     return mono[: n * BLOCK].reshape(n, BLOCK).mean(axis=1)
 
 
-def find_song_start(recording, song, start_seconds):
-    """Recording index of song frame round(start_seconds * RATE). The recording is digital silence
-    until the demo's stream starts, so the first sound in each is a close guess; the exact place
-    is where a second of the song matches sample for sample."""
-    first = int(round(start_seconds * RATE))
-    sound_rec = np.nonzero(np.abs(recording).sum(axis=1))[0]
-    sound_song = np.nonzero(np.abs(song[first:]).sum(axis=1))[0]
+def best_lag(reference, recording, lo, hi):
+    """The lag in [lo, hi) at which `recording` best matches `reference` (FFT cross-correlation of
+    the mono signals), with the normalised correlation there. Works where the server resampled
+    the stream too, when the samples are no longer identical. The song repeats whole bars, so
+    several lags may match as well: the earliest of the best is taken."""
+    n = len(reference)
+    lo = max(lo, 0)
+    hi = min(hi, len(recording) - n)
+    if hi <= lo:
+        return None, 0.0
+    segment = recording[lo: hi + n]
+    size = 1 << int(np.ceil(np.log2(len(segment) + n)))
+    spectrum = np.fft.rfft(segment, size) * np.conj(np.fft.rfft(reference, size))
+    correlation = np.fft.irfft(spectrum, size)[: hi - lo]
+    # Normalised at every lag by the energy of the recording under the piece, so a loud passage
+    # does not outscore the matching one.
+    squares = np.concatenate([[0.0], np.cumsum(segment * segment)])
+    local = squares[n: n + hi - lo] - squares[: hi - lo]
+    score = correlation / np.sqrt(np.maximum(local, 1e-9) * np.dot(reference, reference))
+    # The first stretch of lags that match well; the best lag inside it.
+    good = np.nonzero(score >= min(0.95, float(score.max())))[0]
+    first = good[0]
+    end = first
+    while end + 1 < len(score) and score[end + 1] >= 0.95:
+        end += 1
+    lag = first + int(np.argmax(score[first: end + 1]))
+    return lo + lag, float(score[lag])
+
+
+def mono(samples):
+    return samples.sum(axis=1).astype(np.float64)
+
+
+def track_song(recording, song, song_first, song_last):
+    """Follows the song through the recording in half-second pieces. Returns the recording offset
+    (recording frame minus song frame) per piece, and the gaps: places where the offset grows
+    (silence or other sound inserted) or shrinks (song skipped)."""
+    rec = mono(recording)
+    ref = mono(song)
+    piece = RATE // 2
+    sound_rec = np.nonzero(rec)[0]
+    sound_song = np.nonzero(ref[song_first:])[0]
     if len(sound_rec) == 0 or len(sound_song) == 0:
         raise RuntimeError("the recording is silent")
-    guess = int(sound_rec[0]) - int(sound_song[0])
-    reference = song[first: first + RATE, 0]
-    best, best_error = None, None
-    for shift in sorted(range(max(0, guess - 2 * RATE), guess + 2 * RATE), key=lambda x: abs(x - guess)):
-        if abs(recording[shift, 0] - reference[0]) > SAMPLE_TOLERANCE:
-            continue
-        piece = recording[shift: shift + RATE, 0]
-        if len(piece) < len(reference):
-            continue
-        error = np.abs(piece - reference).max()
-        if best_error is None or error < best_error:
-            best, best_error = shift, error
-        if error <= SAMPLE_TOLERANCE:
-            break
-    if best_error is None or best_error > SAMPLE_TOLERANCE:
-        raise RuntimeError(f"the song is not in the recording (closest match differs by {best_error})")
-    return best
-
-
-def find_gaps(recording, song, rec_start, song_first, song_last):
-    """Walks the song through the recording block by block. Where they part, the song is looked
-    for further on in the recording: the distance is a gap (silence or repeated audio inserted).
-    Returns (gaps [(song_seconds, gap_seconds)], mapping [(song_frame, recording_frame)])."""
+    guess = int(sound_rec[0]) - (song_first + int(sound_song[0]))
+    offsets = []
     gaps = []
-    mapping = [(song_first, rec_start)]
-    offset = rec_start - song_first
-    frame = song_first
-    while frame + BLOCK <= song_last:
-        rec = recording[frame + offset: frame + offset + BLOCK]
-        if len(rec) < BLOCK:
-            raise RuntimeError(f"recording ends at song time {frame / RATE:.2f} s")
-        if np.abs(rec - song[frame: frame + BLOCK]).max() <= SAMPLE_TOLERANCE:
-            frame += BLOCK
-            continue
-        # Parted: find the song again, sample-exact, within the next five seconds of recording.
-        block = song[frame: frame + BLOCK, 0]
-        window = recording[frame + offset: frame + offset + 5 * RATE + BLOCK, 0]
-        found = None
-        silent = not np.any(block)
-        for shift in range(0, len(window) - BLOCK):
-            if silent:
-                break
-            if abs(window[shift] - block[0]) > SAMPLE_TOLERANCE:
-                continue
-            if np.abs(window[shift: shift + BLOCK] - block).max() <= SAMPLE_TOLERANCE:
-                found = shift
-                break
-        if silent:
-            frame += BLOCK
-            continue
-        if found is None:
-            raise RuntimeError(f"the song is lost in the recording at song time {frame / RATE:.2f} s")
-        if found == 0:  # one odd block (a rounding burst), not a shift
-            frame += BLOCK
-            continue
-        gaps.append((frame / RATE, found / RATE))
-        offset += found
-        mapping.append((frame, frame + offset))
-    return gaps, mapping
+    offset = None
+    straddled = False
+    for frame in range(song_first, song_last - piece, piece):
+        reference = ref[frame: frame + piece]
+        if np.abs(reference).max() < 1000:
+            continue  # too quiet to place
+        if offset is None:
+            at, score = best_lag(reference, rec, frame + guess - RATE, frame + guess + RATE)
+        else:
+            # Where it was, give or take a few milliseconds; failing that, further on (a gap).
+            at, score = best_lag(reference, rec, frame + offset - RATE // 200,
+                                 frame + offset + RATE // 200)
+            if at is None or score < 0.95:
+                # A piece straddling a gap matches nowhere in full: the next piece is placed.
+                if not straddled:
+                    straddled = True
+                    continue
+                at, score = best_lag(reference, rec, frame + offset - RATE // 20,
+                                     frame + offset + 2 * RATE)
+        straddled = False
+        if at is None or score < 0.9:
+            found = ", ".join(f"{g * 1000:+.0f} ms at {t:.2f} s" for t, g in gaps)
+            raise RuntimeError(f"the song is lost in the recording at song time {frame / RATE:.2f} s"
+                               f" (best match {score:.2f}; gaps before it: {found or 'none'})")
+        new_offset = at - frame
+        if offset is not None and abs(new_offset - offset) > RATE // 1000:
+            gaps.append((frame / RATE, (new_offset - offset) / RATE))
+        offset = new_offset
+        offsets.append((frame, offset))
+    if not offsets:
+        raise RuntimeError("no part of the song found in the recording")
+    return offsets, gaps
+
+
+def silent_runs(recording, start, end):
+    """Runs of digital silence longer than one 10 ms block between recording frames start and end:
+    what an underrun inserts."""
+    quiet = (np.abs(recording[start:end]).sum(axis=1) == 0).astype(np.int8)
+    edges = np.diff(np.concatenate([[0], quiet, [0]]))
+    runs = zip(np.nonzero(edges == 1)[0], np.nonzero(edges == -1)[0])
+    # The song's first moments are near-silent and may round to zeros: not a dropout.
+    return [((start + a) / RATE, (b - a) / RATE) for a, b in runs
+            if b - a > BLOCK and a > RATE // 10]
 
 
 def kick_frames(song, first_beat, last_beat):
@@ -283,8 +304,11 @@ def run(args):
     song_last = min(len(song), int(last_beat * BEAT_SECONDS * RATE))
     if os.environ.get("AV_SYNC_DUMP"):
         np.save(os.environ["AV_SYNC_DUMP"], recording)
-    rec_start = find_song_start(recording, song, args.start)
-    gaps, mapping = find_gaps(recording, song, rec_start, song_first, song_last)
+    offsets, gaps = track_song(recording, song, song_first, song_last)
+    song_quiet = silent_runs(song, song_first, song_last)
+    silences = [(at, length) for at, length in
+                silent_runs(recording, song_first + offsets[0][1], song_last + offsets[-1][1])
+                if not any(abs(at - offsets[0][1] / RATE - q) < 0.05 for q, _ in song_quiet)]
 
     kicks = kick_frames(song, first_beat, last_beat)
     errors = []
@@ -292,11 +316,11 @@ def run(args):
         if beat not in kicks or beat * BEAT_SECONDS < args.start + 0.3:
             continue  # the starting beat is announced at start-up, not on its kick
         song_frame = kicks[beat]
-        rec_frame = None
-        for first, rec in mapping:
-            if first <= song_frame:
-                rec_frame = rec + (song_frame - first)
-        heard = recorder.origin + rec_frame / RATE
+        offset = offsets[0][1]
+        for frame, piece_offset in offsets:
+            if frame <= song_frame:
+                offset = piece_offset
+        heard = recorder.origin + (song_frame + offset) / RATE
         errors.append(arrival - heard)
     errors = np.array(errors)
     magnitude = np.abs(errors)
@@ -306,7 +330,8 @@ def run(args):
     report = (f"beats {len(errors)}: line minus kick median {median * 1000:+.1f} ms, "
               f"p95 |error| {p95 * 1000:.1f} ms, max {worst * 1000:+.1f} ms; "
               f"song {song_first / RATE:.1f}-{song_last / RATE:.1f} s, gaps {len(gaps)} "
-              f"({sum(g for _, g in gaps) * 1000:.0f} ms inserted), server underruns "
+              f"({sum(g for _, g in gaps) * 1000:.0f} ms inserted), silences {len(silences)}, "
+              f"server underruns "
               f"{len(underruns)}; load {args.load} busy processes")
     print(report, flush=True)
     if args.report:
@@ -319,6 +344,8 @@ def run(args):
         failures.append(f"p95 {p95 * 1000:.1f} ms beyond {P95_LIMIT * 1000:.0f} ms")
     for at, length in gaps:
         failures.append(f"gap of {length * 1000:.1f} ms at song time {at:.2f} s")
+    for at, length in silences:
+        failures.append(f"{length * 1000:.1f} ms of silence at recording time {at:.2f} s")
     for line in underruns[:5]:
         failures.append(f"server: {line}")
     for failure in failures:
