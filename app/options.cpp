@@ -58,7 +58,8 @@ OptionsResult ParseOptions(int argc, const char* const* argv) {
     char name[64];
     const char* inlineValue = nullptr;
     const char* equals = std::strchr(arg, '=');
-    const size_t nameLength = equals != nullptr ? static_cast<size_t>(equals - arg) : std::strlen(arg);
+    const size_t nameLength =
+        equals != nullptr ? static_cast<size_t>(equals - arg) : std::strlen(arg);
     if (nameLength >= sizeof name) {
       SetError(result, "unknown option '%.40s...' (see --help)", arg);
       return result;
@@ -67,10 +68,10 @@ OptionsResult ParseOptions(int argc, const char* const* argv) {
     name[nameLength] = '\0';
     if (equals != nullptr) inlineValue = equals + 1;
 
-    const bool isFlag = std::strcmp(name, "--fullscreen") == 0 || std::strcmp(name, "--vsync") == 0 ||
-                        std::strcmp(name, "--loop") == 0 || std::strcmp(name, "--mute") == 0 ||
-                        std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 ||
-                        std::strcmp(name, "--version") == 0;
+    const bool isFlag = std::strcmp(name, "--fullscreen") == 0 ||
+                        std::strcmp(name, "--vsync") == 0 || std::strcmp(name, "--loop") == 0 ||
+                        std::strcmp(name, "--mute") == 0 || std::strcmp(name, "--help") == 0 ||
+                        std::strcmp(name, "-h") == 0 || std::strcmp(name, "--version") == 0;
     const bool takesValue = std::strcmp(name, "--display") == 0 ||
                             std::strcmp(name, "--start") == 0 ||
                             std::strcmp(name, "--av-offset") == 0;
@@ -120,8 +121,7 @@ OptionsResult ParseOptions(int argc, const char* const* argv) {
         return result;
       }
       if (TimelineEnded(std::floor(static_cast<float>(seconds) / kBeatSeconds))) {
-        SetError(result, "option --start: %s s is past the end of the show (%s s)", value,
-                 "174");
+        SetError(result, "option --start: %s s is past the end of the show (%s s)", value, "174");
         return result;
       }
       options.startSeconds = seconds;

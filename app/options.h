@@ -17,10 +17,10 @@ struct PlaybackOptions {
 };
 
 enum class OptionsAction {
-  Run,          // play with `options`
-  PrintHelp,    // print UsageText() on standard output, exit 0
-  PrintVersion, // print VersionText() on standard output, exit 0
-  Fail,         // print `error` (one line) on standard error, exit 2
+  Run,           // play with `options`
+  PrintHelp,     // print UsageText() on standard output, exit 0
+  PrintVersion,  // print VersionText() on standard output, exit 0
+  Fail,          // print `error` (one line) on standard error, exit 2
 };
 
 struct OptionsResult {

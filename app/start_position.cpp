@@ -13,9 +13,8 @@ int64_t ReplayToStart(DemoState& state, Mat4& projection, const ShapeTable& tabl
   if (frames == 0 || state.lastBeat < 0.0f) return frames;
   // The replayed frame that began the current beat: its time is the one that run printed.
   int64_t first = frames - 1;
-  while (first > 0 &&
-         floorf(FixedRateFrameTime(first - 1, kReplayFramesPerSecond) / kBeatSeconds) ==
-             state.lastBeat) {
+  while (first > 0 && floorf(FixedRateFrameTime(first - 1, kReplayFramesPerSecond) /
+                             kBeatSeconds) == state.lastBeat) {
     --first;
   }
   FrameTiming timing;

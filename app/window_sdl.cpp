@@ -1,7 +1,7 @@
 // The presentation window through SDL2: borderless, W x H at the screen origin (or covering a
-// chosen display), shown at once, with an OpenGL-capable framebuffer. The display mode is left alone and the cursor stays visible.
-// A close request or Escape ends the run; SDL also turns SIGINT / SIGTERM into a close.
-// Twin: window_win32.cpp.
+// chosen display), shown at once, with an OpenGL-capable framebuffer. The display mode is left
+// alone and the cursor stays visible. A close request or Escape ends the run; SDL also turns SIGINT
+// / SIGTERM into a close. Twin: window_win32.cpp.
 #include <SDL.h>
 
 #include "app/window.h"
@@ -22,8 +22,8 @@ StartupStatus CheckDisplayIndex(int display) {
   const int count = SDL_GetNumVideoDisplays();
   SDL_Quit();
   if (display >= count) {
-    return StartupFailure("option --display: no display %d (there are %d: 0 to %d)", display,
-                          count, count - 1);
+    return StartupFailure("option --display: no display %d (there are %d: 0 to %d)", display, count,
+                          count - 1);
   }
   return StartupOk();
 }

@@ -106,8 +106,8 @@ StartupStatus CheckDisplayIndex(int display) {
   RECT bounds;
   int count = 0;
   if (!MonitorBounds(display, bounds, count)) {
-    return StartupFailure("option --display: no display %d (there are %d: 0 to %d)", display,
-                          count, count - 1);
+    return StartupFailure("option --display: no display %d (there are %d: 0 to %d)", display, count,
+                          count - 1);
   }
   return StartupOk();
 }

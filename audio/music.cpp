@@ -31,8 +31,7 @@ ma_uint32 SongLoadFlags(double startSeconds) {
 
 double HostSeconds() {
   using Seconds = std::chrono::duration<double>;
-  return std::chrono::duration_cast<Seconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 

@@ -32,8 +32,7 @@ ma_result OpenWithPriority(OutputDevice& output, ma_thread_priority priority,
 
 }  // namespace
 
-StartupStatus OpenOutputDevice(OutputDevice& output, ma_device_data_proc callback,
-                               void* userData) {
+StartupStatus OpenOutputDevice(OutputDevice& output, ma_device_data_proc callback, void* userData) {
   // A real-time audio thread needs the right to one (root, CAP_SYS_NICE or an rtprio limit); where
   // the system refuses it the thread is created at the highest ordinary priority instead.
   output.realtimeThread = true;
@@ -63,7 +62,8 @@ double OutputLatencySeconds(const OutputDevice& output) {
   // stream's queue and the sink, and plays a frame about half of it after receiving it: measured
   // on a null sink, the cursor leads what leaves the sink by 1.5 periods. Elsewhere the device
   // buffer is taken as full: all its periods.
-  if (output.device.pContext != nullptr && output.device.pContext->backend == ma_backend_pulseaudio) {
+  if (output.device.pContext != nullptr &&
+      output.device.pContext->backend == ma_backend_pulseaudio) {
     return 1.5 * period;
   }
   return period * static_cast<double>(output.device.playback.internalPeriods);

@@ -13,18 +13,18 @@
 namespace tc {
 
 struct SongClockConfig {
-  double periodSeconds = 0.010;   // the cursor's step: one period of the output device
-  double latencySeconds = 0.0;    // from the cursor (mixed) to the listener (heard)
+  double periodSeconds = 0.010;  // the cursor's step: one period of the output device
+  double latencySeconds = 0.0;   // from the cursor (mixed) to the listener (heard)
 };
 
 struct SongClock {
   SongClockConfig config;
-  double floorSeconds = 0.0;      // where the song was started or sought to: never read below it
-  bool started = false;           // false until the first reading after a reset
-  double anchorCursor = 0.0;      // the cursor as last seen changing, in song seconds
-  double anchorHost = 0.0;        // host time at which it was first seen at that value
+  double floorSeconds = 0.0;  // where the song was started or sought to: never read below it
+  bool started = false;       // false until the first reading after a reset
+  double anchorCursor = 0.0;  // the cursor as last seen changing, in song seconds
+  double anchorHost = 0.0;    // host time at which it was first seen at that value
   double lastHost = 0.0;
-  double lastCursorTime = 0.0;    // the clock's last output, in cursor time (before latency)
+  double lastCursorTime = 0.0;  // the clock's last output, in cursor time (before latency)
 };
 
 // A fresh clock for a song (re)started at `songSeconds`; the next reading takes the cursor as is.

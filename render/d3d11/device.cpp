@@ -113,10 +113,10 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   }
 
   // Direct3D counts the viewport's y from the top.
-  const ViewportRect fit = present.fitToWindow
-                               ? FitPicture(resolution, static_cast<int>(width),
-                                            static_cast<int>(height))
-                               : ViewportRect{0, 0, resolution.width, resolution.height};
+  const ViewportRect fit =
+      present.fitToWindow
+          ? FitPicture(resolution, static_cast<int>(width), static_cast<int>(height))
+          : ViewportRect{0, 0, resolution.width, resolution.height};
   device.viewport.TopLeftX = static_cast<float>(fit.x);
   device.viewport.TopLeftY = static_cast<float>(fit.y);
   device.viewport.Width = static_cast<float>(fit.width);

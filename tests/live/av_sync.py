@@ -182,7 +182,8 @@ def track_song(recording, song, song_first, song_last):
         if np.abs(reference).max() < 1000:
             continue  # too quiet to place
         if offset is None:
-            at, score = best_lag(reference, rec, frame + guess - RATE, frame + guess + RATE)
+            # The recording starts before the song: the earliest match is the song's place.
+            at, score = best_lag(reference, rec, 0, frame + guess + RATE)
         else:
             # Where it was, give or take a few milliseconds; failing that, further on (a gap).
             at, score = best_lag(reference, rec, frame + offset - RATE // 200,
@@ -285,6 +286,8 @@ def run(args):
             demo.kill()
         server.stop()
     underruns = server.underruns()
+    if os.environ.get("AV_SYNC_KEEP_LOG"):
+        shutil.copy(server.log_path, os.environ["AV_SYNC_KEEP_LOG"])
     demo_err.seek(0)
     for line in demo_err:
         if not line.startswith("ALSA lib") and "jack" not in line.lower():

@@ -86,18 +86,19 @@ TEST_P(OptionsRejected, FailsWithOneLineNamingIt) {
   EXPECT_EQ(error.find('\n'), std::string::npos) << error;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    UnknownOrMisspelt, OptionsRejected,
-    testing::Values(Rejected{{"--bogus"}, "--bogus"}, Rejected{{"-f"}, "-f"},
-                    Rejected{{"fullscreen"}, "fullscreen"}, Rejected{{"--Fullscreen"}, "--Fullscreen"},
-                    Rejected{{"--full"}, "--full"}, Rejected{{""}, "''"},
-                    Rejected{{"--loop", "--start", "5", "extra"}, "extra"}));
+INSTANTIATE_TEST_SUITE_P(UnknownOrMisspelt, OptionsRejected,
+                         testing::Values(Rejected{{"--bogus"}, "--bogus"}, Rejected{{"-f"}, "-f"},
+                                         Rejected{{"fullscreen"}, "fullscreen"},
+                                         Rejected{{"--Fullscreen"}, "--Fullscreen"},
+                                         Rejected{{"--full"}, "--full"}, Rejected{{""}, "''"},
+                                         Rejected{{"--loop", "--start", "5", "extra"}, "extra"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    MissingOrUnwantedValue, OptionsRejected,
-    testing::Values(Rejected{{"--start"}, "--start"}, Rejected{{"--display"}, "--display"},
-                    Rejected{{"--av-offset"}, "--av-offset"}, Rejected{{"--loop=yes"}, "--loop"},
-                    Rejected{{"--help=1"}, "--help"}));
+INSTANTIATE_TEST_SUITE_P(MissingOrUnwantedValue, OptionsRejected,
+                         testing::Values(Rejected{{"--start"}, "--start"},
+                                         Rejected{{"--display"}, "--display"},
+                                         Rejected{{"--av-offset"}, "--av-offset"},
+                                         Rejected{{"--loop=yes"}, "--loop"},
+                                         Rejected{{"--help=1"}, "--help"}));
 
 INSTANTIATE_TEST_SUITE_P(
     BadNumbers, OptionsRejected,

@@ -15,8 +15,8 @@ int main() {
   const Window root = DefaultRootWindow(display);
   XWindowAttributes attributes;
   XGetWindowAttributes(display, root, &attributes);
-  XImage* image = XGetImage(display, root, 0, 0, attributes.width, attributes.height, AllPlanes,
-                            ZPixmap);
+  XImage* image =
+      XGetImage(display, root, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
   if (image == nullptr) {
     std::fprintf(stderr, "screen_grab: XGetImage failed\n");
     return 1;

@@ -68,7 +68,8 @@ TEST(SongClock, FastFramesEachGetTheirOwnTimeAndFollowWhatIsHeard) {
   const Reading run = Steady(device, 1.0 / 300.0, 5.0);
   ExpectMonotonic(run);
   size_t distinct = 0;
-  for (size_t i = 1; i < run.clock.size(); ++i) distinct += run.clock[i] != run.clock[i - 1];
+  for (size_t i = 1; i < run.clock.size(); ++i)
+    distinct += run.clock[i] != run.clock[i - 1];
   // Only the frames before the first sound is heard (the latency) share the start time.
   EXPECT_GE(distinct, run.clock.size() - 1 - 6);
   EXPECT_LT(MaxErrorAfter(run, 0.5), 0.002);
@@ -139,7 +140,8 @@ TEST(SongClock, StoppedSongStandsStillAndResumesWithoutCountingThePause) {
   const ScriptedDevice device{0.010, 0.015};
   SongClock clock = MakeClock(device);
   double value = 0.0;
-  for (double t = 0.0; t < 1.0; t += 0.005) value = AdvanceSongClock(clock, device.Cursor(t), t, true);
+  for (double t = 0.0; t < 1.0; t += 0.005)
+    value = AdvanceSongClock(clock, device.Cursor(t), t, true);
   const double atStop = value;
   for (double t = 1.0; t < 3.0; t += 0.005) {
     ASSERT_EQ(AdvanceSongClock(clock, device.Cursor(1.0), t, false), atStop);
@@ -156,7 +158,8 @@ TEST(SongClock, StoppedSongStandsStillAndResumesWithoutCountingThePause) {
 TEST(SongClock, FarAheadCursorIsTakenAtOnceAndResetStartsAfresh) {
   const ScriptedDevice device{0.010, 0.015};
   SongClock clock = MakeClock(device);
-  for (double t = 0.0; t < 1.0; t += 0.005) AdvanceSongClock(clock, device.Cursor(t), t, true);
+  for (double t = 0.0; t < 1.0; t += 0.005)
+    AdvanceSongClock(clock, device.Cursor(t), t, true);
   // Half a second lost by the host (a suspended process): the clock catches up in one step.
   const double after = AdvanceSongClock(clock, device.Cursor(1.5), 1.005, true);
   EXPECT_NEAR(after, 1.5, 0.02);

@@ -108,7 +108,8 @@ TEST_F(LateStartTest, StartOnABeatBoundaryAndInTheRingAndLatticeSections) {
     SCOPED_TRACE(start);
     // The run's first frame at or after the start, compared as the replay compares times.
     int64_t index = 0;
-    while (static_cast<double>(FixedRateFrameTime(index, 60)) < start) ++index;
+    while (static_cast<double>(FixedRateFrameTime(index, 60)) < start)
+      ++index;
     const float first = FixedRateFrameTime(index, 60);
     const Outcome late = LateStart(table_, start, first);
     const Outcome reference = SixtyFpsRun(table_, index);
