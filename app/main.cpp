@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/resolution.h"
+#include "app/resource_lookup.h"
 #include "app/status.h"
 #include "app/window.h"
 #include "audio/music.h"
@@ -40,17 +41,21 @@ int main(int /*argc*/, char** /*argv*/) {
   tc::MusicPlayer music;
   tc::SceneConstants constants = {};  // all zero: the uniform buffer's initial content
   tc::ShapeTable table;
+  tc::ResourcePaths resources;
 
-  tc::StartupStatus status = tc::CreatePresentationWindow(resolution, window);
+  // Before the window: a run that cannot find its files ends without one flashing up.
+  tc::StartupStatus status = tc::FindResourceFolder(resources);
+  if (!status.ok) return FailStartup(status);
+  status = tc::CreatePresentationWindow(resolution, window);
   if (!status.ok) return FailStartup(status);
   status = tc::CreateRenderDevice(window, resolution, device);
   if (!status.ok) return FailStartup(status);
-  status = tc::LoadSceneResources(device, constants, scene);
+  status = tc::LoadSceneResources(device, constants, resources, scene);
   if (!status.ok) return FailStartup(status);
   status = tc::BuildShaderProgram(device, resolution, program);
   if (!status.ok) return FailStartup(status);
   // Last of the loading: the song, and with it the clock, starts only now.
-  status = tc::StartMusic(music);
+  status = tc::StartMusic(music, resources);
   if (!status.ok) return FailStartup(status);
   tc::BuildShapeTable(table);
 

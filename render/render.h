@@ -9,6 +9,7 @@
 #include "app/resolution.h"
 #include "app/status.h"
 #include "app/window.h"
+#include "base/resource_paths.h"
 #include "demo/timeline.h"
 #include "demo/transform.h"
 
@@ -23,10 +24,10 @@ namespace tc {
 // Device (context), swap chain or default framebuffer, depth buffer and fixed pipeline state.
 StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device);
 
-// Mesh, vertex and index buffers, the three textures and the 128-byte constant buffer, whose
-// initial content is `constants` (all zero at start-up).
+// Mesh, vertex and index buffers, the three textures (from the files `resources` names) and the
+// 128-byte constant buffer, whose initial content is `constants` (all zero at start-up).
 StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& constants,
-                                 SceneResources& scene);
+                                 const ResourcePaths& resources, SceneResources& scene);
 
 // Compiles the cube shader from the text the program carries and makes the input layout.
 StartupStatus BuildShaderProgram(RenderDevice& device, Resolution resolution,

@@ -7,8 +7,8 @@
 namespace tc {
 namespace {
 
-StartupStatus GlFailure(const char* what, GLenum error) {
-  return StartupFailure(1, "LoadSceneResources: %s failed: GL error 0x%04x", what,
+StartupStatus GlFailure(const char* what, const char* path, GLenum error) {
+  return StartupFailure(1, "LoadSceneResources: %s%s failed: GL error 0x%04x", what, path,
                         static_cast<unsigned>(error));
 }
 
@@ -26,8 +26,8 @@ GLuint CreateStaticBuffer(const void* data, GLsizeiptr size) {
 }  // namespace
 
 StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& constants,
-                                 SceneResources& scene) {
-  StartupStatus status = LoadMeshFile(kMeshPath, scene.mesh);
+                                 const ResourcePaths& resources, SceneResources& scene) {
+  StartupStatus status = LoadMeshFile(resources.mesh, scene.mesh);
   if (!status.ok) return status;
   const MeshData& mesh = scene.mesh;
   scene.vertexStride = static_cast<GLsizei>(mesh.vertexStride);
@@ -37,15 +37,17 @@ StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& con
   ClearGlErrors();
   scene.vertexBuffer = CreateStaticBuffer(mesh.vertexBytes, mesh.vertexByteCount);
   if (GLenum error = glGetError(); error != GL_NO_ERROR) {
-    return GlFailure("vertex buffer of " TC_RESOURCE_DIR "mesh2.glb", error);
+    return GlFailure("vertex buffer of ", resources.mesh, error);
   }
   scene.indexBuffer = CreateStaticBuffer(mesh.indexBytes, mesh.indexByteCount);
   if (GLenum error = glGetError(); error != GL_NO_ERROR) {
-    return GlFailure("index buffer of " TC_RESOURCE_DIR "mesh2.glb", error);
+    return GlFailure("index buffer of ", resources.mesh, error);
   }
 
   TextureImages images;
-  status = LoadTextureImages(kTexturePaths, images);
+  const char* const texturePaths[kTextureFileCount] = {resources.textures[0], resources.textures[1],
+                                                       resources.textures[2]};
+  status = LoadTextureImages(texturePaths, images);
   if (!status.ok) return status;
   // Rows go up in stb_image's order, so texture coordinate (0, 0) is each file's first pixel.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -66,7 +68,7 @@ StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& con
     if (GLenum error = glGetError(); error != GL_NO_ERROR) {
       FreeTextureImages(images);
       return StartupFailure(1, "LoadSceneResources: %s: texture of %dx%d failed: GL error 0x%04x",
-                            kTexturePaths[i], images.width, images.height,
+                            texturePaths[i], images.width, images.height,
                             static_cast<unsigned>(error));
     }
   }
@@ -76,7 +78,7 @@ StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& con
   glGenBuffers(1, &scene.constantBuffer);
   if (GLenum error = AllocateConstantBuffer(device, scene, kUploadStrategy, constants);
       error != GL_NO_ERROR) {
-    return GlFailure("uniform buffer of the scene constants", error);
+    return GlFailure("uniform buffer of the scene constants", "", error);
   }
   return StartupOk();
 }
