@@ -2,6 +2,7 @@
 // loop driven by the song clock, and shutdown in a fixed order. It owns every object of the run
 // and hands them by reference to the operations; DemoState is the one process-wide state.
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "app/resolution.h"
@@ -9,6 +10,7 @@
 #include "app/status.h"
 #include "app/window.h"
 #include "audio/music.h"
+#include "base/version.h"
 #include "demo/frame.h"
 #include "demo/shape_table.h"
 #include "demo/timeline.h"
@@ -28,9 +30,13 @@ int FailStartup(const tc::StartupStatus& status) {
 
 }  // namespace
 
-int main(int /*argc*/, char** /*argv*/) {
+int main(int argc, char** argv) {
   tc::DemoState& state = gDemoState;
   const tc::Resolution resolution = tc::kBuildResolution;
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("zephyrine-%d %s\n", resolution.height, TC_VERSION);
+    return 0;
+  }
 
   tc::WindowHandle window = nullptr;
   tc::RenderDevice device;
