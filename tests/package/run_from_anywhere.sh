@@ -36,7 +36,7 @@ for exe in zephyrine-720 zephyrine-1080; do
   fi
   # A few seconds of frames (the beat lines stay buffered until the run ends).
   sleep 3
-  press_escape "$window"
+  send_escape "$window"
   for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && { kill -9 "$pid"; fail "$exe: still running 5 s after Escape"; }
   wait "$pid"

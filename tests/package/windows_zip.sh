@@ -14,6 +14,8 @@ version=$(archive_version "$1")
 # shellcheck source=../windows/wine_env.sh
 source "$2/tests/windows/wine_env.sh"
 trap 'wine_env_stop; common_cleanup' EXIT
+# Its own X server (see need_display in common.sh).
+unset DISPLAY
 wine_env_start || fail "no Wine prefix or X display"
 
 elsewhere="$scratch/elsewhere"
