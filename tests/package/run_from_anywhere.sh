@@ -46,6 +46,21 @@ for exe in zephyrine-720 zephyrine-1080; do
   echo "ok: $exe from $elsewhere: $(wc -l < "$scratch/$exe.out") beat lines, Escape, exit code 0"
 done
 
+# A resources folder in the working directory comes first, even beside a complete one: its broken
+# mesh ends start-up, named as the working directory's.
+mkdir -p "$elsewhere/resources"
+echo "not a mesh" > "$elsewhere/resources/mesh2.glb"
+(cd "$elsewhere" && timeout 30 "${bare_env[@]}" "$top/zephyrine-720" >"$scratch/first.out" 2>"$scratch/first.err")
+rc=$?
+line=$(grep -v '^ALSA lib' "$scratch/first.err")
+[ "$rc" -eq 1 ] || fail "with a broken mesh in the working directory: exit code $rc, want 1"
+case "$line" in
+  *": resources/mesh2.glb: "*) ;;
+  *) fail "with a broken mesh in the working directory: $line" ;;
+esac
+rm -rf "$elsewhere/resources"
+echo "ok: the working directory's resources come first: $line"
+
 # No resources folder anywhere.
 mv "$top/resources" "$scratch/resources-away"
 (cd "$elsewhere" && "${bare_env[@]}" "$top/zephyrine-720" >"$scratch/none.out" 2>"$scratch/none.err")
