@@ -85,8 +85,8 @@ StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& con
   status = CreateImmutableBuffer(d3d, mesh.vertexBytes, mesh.vertexByteCount,
                                  D3D11_BIND_VERTEX_BUFFER, "vertex buffer", scene.vertexBuffer);
   if (!status.ok) return status;
-  status = CreateImmutableBuffer(d3d, mesh.indexBytes, mesh.indexByteCount,
-                                 D3D11_BIND_INDEX_BUFFER, "index buffer", scene.indexBuffer);
+  status = CreateImmutableBuffer(d3d, mesh.indexBytes, mesh.indexByteCount, D3D11_BIND_INDEX_BUFFER,
+                                 "index buffer", scene.indexBuffer);
   if (!status.ok) return status;
 
   TextureImages images;
