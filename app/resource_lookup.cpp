@@ -145,14 +145,14 @@ StartupStatus FindResourceFolder(ResourcePaths& paths) {
       beside[length + 1] = '\0';
       if (SetResourceFolder(beside, paths)) return StartupOk();
     }
-    return StartupFailure(1, "FindResourceFolder: %s: path too long", beside);
+    return StartupFailure("FindResourceFolder: %s: path too long", beside);
   }
   char working[kCapacity];
   DescribeWorkingDirectoryResources(working);
-  return StartupFailure(1,
-                        "FindResourceFolder: no resources folder in the working directory (%s) "
-                        "or beside the executable (%s)",
-                        working, beside);
+  return StartupFailure(
+      "FindResourceFolder: no resources folder in the working directory (%s) "
+      "or beside the executable (%s)",
+      working, beside);
 }
 
 }  // namespace tc

@@ -3,7 +3,7 @@
 // or from a file manager finds the files it was shipped with.
 #pragma once
 
-#include "app/status.h"
+#include "base/status.h"
 #include "base/resource_paths.h"
 
 namespace tc {

@@ -10,7 +10,7 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources) {
   // of initialisation (it plays silence until the song starts).
   ma_result result = ma_engine_init(nullptr, &player.engine);
   if (result != MA_SUCCESS) {
-    return StartupFailure(1, "StartMusic: ma_engine_init failed: %s (%d)",
+    return StartupFailure("StartMusic: ma_engine_init failed: %s (%d)",
                           ma_result_description(result), static_cast<int>(result));
   }
   player.engineReady = true;
@@ -24,8 +24,8 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources) {
     // stop and free the engine before main returns rather than let that thread outlive it.
     ma_engine_uninit(&player.engine);
     player.engineReady = false;
-    return StartupFailure(1, "StartMusic: %s: ma_sound_init_from_file failed: %s (%d)",
-                          resources.song, ma_result_description(result), static_cast<int>(result));
+    return StartupFailure("StartMusic: %s: ma_sound_init_from_file failed: %s (%d)", resources.song,
+                          ma_result_description(result), static_cast<int>(result));
   }
   player.songReady = true;
 

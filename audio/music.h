@@ -2,8 +2,8 @@
 // and the position up to which it has decoded the song is the demo's only clock.
 #pragma once
 
-#include "app/status.h"
 #include "base/resource_paths.h"
+#include "base/status.h"
 
 #include "miniaudio.h"
 

@@ -36,7 +36,7 @@ const char* CgltfResultName(cgltf_result result) {
 }
 
 StartupStatus MeshFailure(const char* path, const char* reason) {
-  return StartupFailure(1, "LoadSceneResources: %s: %s", path, reason);
+  return StartupFailure("LoadSceneResources: %s: %s", path, reason);
 }
 
 // The bytes of `view` inside its loaded buffer, or nullptr when the view or its buffer is missing
@@ -65,7 +65,7 @@ StartupStatus LoadMeshFile(const char* path, MeshData& mesh) {
   cgltf_data* document = nullptr;
   cgltf_result result = cgltf_parse_file(&options, path, &document);
   if (result != cgltf_result_success) {
-    return StartupFailure(1, "LoadSceneResources: %s: cgltf_parse_file failed: %s", path,
+    return StartupFailure("LoadSceneResources: %s: cgltf_parse_file failed: %s", path,
                           CgltfResultName(result));
   }
   // Freed again on every failure below; on success the document is the mesh's until shutdown.
@@ -78,7 +78,7 @@ StartupStatus LoadMeshFile(const char* path, MeshData& mesh) {
 
   result = cgltf_load_buffers(&options, document, path);
   if (result != cgltf_result_success) {
-    return StartupFailure(1, "LoadSceneResources: %s: cgltf_load_buffers failed: %s", path,
+    return StartupFailure("LoadSceneResources: %s: cgltf_load_buffers failed: %s", path,
                           CgltfResultName(result));
   }
 
@@ -160,11 +160,11 @@ StartupStatus LoadMeshFile(const char* path, MeshData& mesh) {
     if (index > largest) largest = index;
   }
   if (largest >= vertexCount) {
-    return StartupFailure(1,
-                          "LoadSceneResources: %s: index %llu points past the %llu vertices of "
-                          "the position data",
-                          path, static_cast<unsigned long long>(largest),
-                          static_cast<unsigned long long>(vertexCount));
+    return StartupFailure(
+        "LoadSceneResources: %s: index %llu points past the %llu vertices of "
+        "the position data",
+        path, static_cast<unsigned long long>(largest),
+        static_cast<unsigned long long>(vertexCount));
   }
 
   mesh.vertexBytes = vertexView + positions->offset;
@@ -204,7 +204,7 @@ StartupStatus LoadTextureImages(const char* const (&paths)[kTextureFileCount],
     if (pixels == nullptr) {
       const char* reason = stbi_failure_reason();
       FreeTextureImages(images);
-      return StartupFailure(1, "LoadSceneResources: %s: stbi_load failed: %s", paths[i],
+      return StartupFailure("LoadSceneResources: %s: stbi_load failed: %s", paths[i],
                             reason != nullptr ? reason : "unknown error");
     }
     if (i > 0 && (width != images.width || height != images.height)) {
@@ -212,7 +212,7 @@ StartupStatus LoadTextureImages(const char* const (&paths)[kTextureFileCount],
       const int firstWidth = images.width;
       const int firstHeight = images.height;
       FreeTextureImages(images);
-      return StartupFailure(1, "LoadSceneResources: %s: image is %dx%d but %s is %dx%d", paths[i],
+      return StartupFailure("LoadSceneResources: %s: image is %dx%d but %s is %dx%d", paths[i],
                             width, height, paths[0], firstWidth, firstHeight);
     }
     images.pixels[i] = pixels;

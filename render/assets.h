@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/status.h"
 #include "base/resource_paths.h"
+#include "base/status.h"
 
 struct cgltf_data;
 
