@@ -10,9 +10,11 @@
 #include "app/build_resolution.h"
 #include "app/options.h"
 #include "app/start_position.h"
+#include "app/resource_lookup.h"
 #include "app/window.h"
 #include "audio/music.h"
 #include "base/status.h"
+#include "base/version.h"
 #include "demo/frame.h"
 #include "demo/shape_table.h"
 #include "demo/timeline.h"
@@ -56,7 +58,7 @@ int main(int argc, char** argv) {
       std::fputs(tc::UsageText(), stdout);
       return 0;
     case tc::OptionsAction::PrintVersion:
-      std::fputs(tc::VersionText(), stdout);
+      std::printf("zephyrine-%d %s\n", tc::kBuildResolution.height, TC_VERSION);
       return 0;
     case tc::OptionsAction::Fail:
       std::fprintf(stderr, "%s: %s\n", ProgramName(argv[0]), parsed.error);
@@ -84,7 +86,11 @@ int main(int argc, char** argv) {
   tc::MusicPlayer music;
   tc::SceneConstants constants = {};  // all zero: the constant buffer's initial content
   tc::ShapeTable table;
+  tc::ResourcePaths resources;
 
+  // Before the window: a run that cannot find its files ends without one flashing up.
+  status = tc::FindResourceFolder(resources);
+  if (!status.ok) return FailStartup(status);
   tc::WindowPlacement placement;
   placement.fullscreen = options.fullscreen;
   placement.display = options.display;
@@ -95,7 +101,7 @@ int main(int argc, char** argv) {
   present.vsync = options.vsync;
   status = tc::CreateRenderDevice(window, resolution, device, present);
   if (!status.ok) return FailStartup(status);
-  status = tc::LoadSceneResources(device, constants, scene);
+  status = tc::LoadSceneResources(device, constants, resources, scene);
   if (!status.ok) return FailStartup(status);
   status = tc::BuildShaderProgram(device, program);
   if (!status.ok) return FailStartup(status);
@@ -109,7 +115,7 @@ int main(int argc, char** argv) {
     tc::BindCubeTexture(device, scene, state.textureIndex);
   }
   // Last of the loading: the song, and with it the clock, starts only now.
-  status = tc::StartMusic(music, startSeconds, options.mute);
+  status = tc::StartMusic(music, resources, startSeconds, options.mute);
   if (!status.ok) return FailStartup(status);
 
   // A close request or Escape that arrived during start-up ends the run before its first frame.

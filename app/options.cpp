@@ -8,10 +8,6 @@
 
 #include "demo/timeline.h"
 
-#ifndef TC_VERSION
-#error "TC_VERSION must name the project's version"
-#endif
-
 namespace tc {
 namespace {
 
@@ -156,10 +152,6 @@ const char* UsageText() {
          "\n"
          "Escape or closing the window ends the show. Exit codes: 0 after a run, 1 when\n"
          "start-up fails, 2 for a bad command line.\n";
-}
-
-const char* VersionText() {
-  return "Tumblecrate " TC_VERSION "\n";
 }
 
 }  // namespace tc

@@ -35,8 +35,6 @@ OptionsResult ParseOptions(int argc, const char* const* argv);
 
 // The usage text for --help, several lines ending in a newline.
 const char* UsageText();
-// One line for --version, ending in a newline: the product name and the project's version.
-const char* VersionText();
 
 // Exit code for a bad command line; 1 stays with start-up failures.
 constexpr int kExitBadArguments = 2;

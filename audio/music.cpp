@@ -6,12 +6,6 @@
 
 namespace tc {
 
-#if defined(_WIN32)
-const char* const kSongPath = "resources\\audio.mp3";
-#else
-const char* const kSongPath = "resources/audio.mp3";
-#endif
-
 namespace {
 
 // On the audio thread: mixing the engine's graph reads decoded memory only.
@@ -59,7 +53,8 @@ void FailCleanly(MusicPlayer& player) {
 
 }  // namespace
 
-StartupStatus StartMusic(MusicPlayer& player, double startSeconds, bool mute) {
+StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, double startSeconds,
+                         bool mute) {
   StartupStatus status = OpenOutputDevice(player.output, MixEngine, &player.engine);
   if (!status.ok) return status;
 
@@ -73,11 +68,11 @@ StartupStatus StartMusic(MusicPlayer& player, double startSeconds, bool mute) {
   }
   player.engineReady = true;
 
-  result = ma_sound_init_from_file(&player.engine, kSongPath, SongLoadFlags(startSeconds), nullptr,
+  result = ma_sound_init_from_file(&player.engine, resources.song, SongLoadFlags(startSeconds), nullptr,
                                    nullptr, &player.song);
   if (result != MA_SUCCESS) {
     FailCleanly(player);
-    return StartupFailure("StartMusic: %s: ma_sound_init_from_file failed: %s (%d)", kSongPath,
+    return StartupFailure("StartMusic: %s: ma_sound_init_from_file failed: %s (%d)", resources.song,
                           ma_result_description(result), static_cast<int>(result));
   }
   player.songReady = true;

@@ -1,9 +1,10 @@
-// The song and its clock: miniaudio plays "resources/audio.mp3" once (or from a chosen time), and
-// what the listener hears of it is the demo's only clock.
+// The song and its clock: miniaudio plays the song file (audio.mp3 in the resources folder) once
+// (or from a chosen time), and what the listener hears of it is the demo's only clock.
 #pragma once
 
 #include "audio/output_device.h"
 #include "audio/song_clock.h"
+#include "base/resource_paths.h"
 #include "base/status.h"
 
 #include "miniaudio.h"
@@ -22,10 +23,9 @@ struct MusicPlayer {
   SongClock clock;
 };
 
-extern const char* const kSongPath;
-
 // Starts the song at `startSeconds`; `mute` plays it at zero volume, its clock unchanged.
-StartupStatus StartMusic(MusicPlayer& player, double startSeconds, bool mute);
+StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, double startSeconds,
+                         bool mute);
 // The position heard now, in seconds: smooth between the library's cursor steps, never backwards.
 float ReadSongClock(MusicPlayer& player);
 // The library's own cursor, as the clock was before it was smoothed (0.0 when the query fails).

@@ -64,7 +64,7 @@ def beats(lines):
 
 
 def test_help_and_version(exe):
-    for option, expected in (("--help", "Usage:"), ("--version", "Tumblecrate ")):
+    for option, expected in (("--help", "Usage:"), ("--version", "zephyrine-720 ")):
         # No display at all: these must not need one.
         env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         result = subprocess.run([exe, option], capture_output=True, env=env, timeout=10)

@@ -6,7 +6,7 @@
 
 #include "app/window.h"
 #include "render/render.h"
-#include "tests/windows/back_buffer.h"
+#include "tests/support/back_buffer.h"
 #include "tests/windows/harness.h"
 #include "tests/windows/scene_files.h"
 
@@ -14,6 +14,9 @@ namespace tc::wintest {
 namespace {
 
 constexpr Resolution kBuildResolution = {TC_WIDTH, TC_HEIGHT};
+using test::PixelNear;
+using test::Pixels;
+using test::ReadBackBuffer;
 
 // Everything a scene needs, created through the start-up operations in their real order.
 struct Renderer {
@@ -26,9 +29,11 @@ struct Renderer {
 
   // Loads whatever scene files the working folder holds.
   bool Start() {
+    ResourcePaths resources;
+    SetResourceFolder(kWorkingDirectoryResources, resources);
     StartupStatus status = CreatePresentationWindow(kBuildResolution, window);
     if (status.ok) status = CreateRenderDevice(window, kBuildResolution, device);
-    if (status.ok) status = LoadSceneResources(device, constants, scene);
+    if (status.ok) status = LoadSceneResources(device, constants, resources, scene);
     if (status.ok) status = BuildShaderProgram(device, program);
     if (!status.ok) std::printf("  start-up failed: %s\n", status.message);
     ready = status.ok;
