@@ -68,8 +68,8 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
   }
   player.engineReady = true;
 
-  result = ma_sound_init_from_file(&player.engine, resources.song, SongLoadFlags(startSeconds), nullptr,
-                                   nullptr, &player.song);
+  result = ma_sound_init_from_file(&player.engine, resources.song, SongLoadFlags(startSeconds),
+                                   nullptr, nullptr, &player.song);
   if (result != MA_SUCCESS) {
     FailCleanly(player);
     return StartupFailure("StartMusic: %s: ma_sound_init_from_file failed: %s (%d)", resources.song,

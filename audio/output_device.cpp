@@ -4,10 +4,11 @@ namespace tc {
 namespace {
 
 // Sized by measurement on a PulseAudio null sink with the renderer and other busy processes
-// sharing two cores (README, "Playback"): at 10 ms the sound server itself underran dozens of
-// times a minute; 50 ms periods (PulseAudio then keeps 50 ms queued) played through. The latency
-// this adds is taken out of the song clock.
-constexpr ma_uint32 kPeriodMilliseconds = 50;
+// sharing two cores (README, "Playing it"): with 10 and 50 ms periods the sound server ran dry
+// dozens of times per song (its queue is one period long), with 100 ms now and then; 200 ms
+// played through. Nothing here is interactive, and the latency this adds is taken out of the
+// song clock.
+constexpr ma_uint32 kPeriodMilliseconds = 200;
 constexpr ma_uint32 kPeriodCount = 3;
 
 ma_result OpenWithPriority(OutputDevice& output, ma_thread_priority priority,
@@ -57,14 +58,14 @@ double OutputPeriodSeconds(const OutputDevice& output) {
 
 double OutputLatencySeconds(const OutputDevice& output) {
   const double period = OutputPeriodSeconds(output);
-  // The cursor stands at the end of the period just mixed, one period ahead of its first frame.
-  // PulseAudio keeps the target length (miniaudio asks for one period) split between the
-  // stream's queue and the sink, and plays a frame about half of it after receiving it: measured
-  // on a null sink, the cursor leads what leaves the sink by 1.5 periods. Elsewhere the device
-  // buffer is taken as full: all its periods.
+  // The cursor stands at the end of the period just mixed, one period ahead of its first frame,
+  // and PulseAudio queues up to its target length (miniaudio asks for one period) and a quarter
+  // of it in the sink: measured on a null sink with 50 and 200 ms periods, the cursor leads what
+  // leaves the sink by 1.75 periods. Elsewhere the device buffer is taken as full: all its
+  // periods.
   if (output.device.pContext != nullptr &&
       output.device.pContext->backend == ma_backend_pulseaudio) {
-    return 1.5 * period;
+    return 1.75 * period;
   }
   return period * static_cast<double>(output.device.playback.internalPeriods);
 }

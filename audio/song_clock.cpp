@@ -30,6 +30,7 @@ double AdvanceSongClock(SongClock& clock, double cursorSeconds, double hostSecon
     clock.started = true;
     clock.anchorCursor = cursorSeconds;
     clock.anchorHost = hostSeconds;
+    clock.startHost = hostSeconds;
     clock.lastHost = hostSeconds;
     clock.lastCursorTime = std::max(clock.lastCursorTime, cursorSeconds);
   }
@@ -62,7 +63,11 @@ double AdvanceSongClock(SongClock& clock, double cursorSeconds, double hostSecon
   }
   next = std::max(next, clock.lastCursorTime);  // never backwards, whatever the cursor did
   clock.lastCursorTime = next;
-  return std::max(clock.floorSeconds, next - clock.config.latencySeconds);
+  // Both bounds grow with time, so the reading stays monotonic. (While stopped, the time since the
+  // start keeps growing, but the cursor bound holds the reading.)
+  const double heard = std::min(next - clock.config.latencySeconds,
+                                clock.floorSeconds + (hostSeconds - clock.startHost));
+  return std::max(clock.floorSeconds, heard);
 }
 
 }  // namespace tc

@@ -5,7 +5,9 @@
 // the monotonic host clock between cursor steps and is pulled back onto the cursor gently when the
 // two disagree: it never goes backwards, never runs more than one period ahead of the cursor, and
 // stands still while the song does not play. The output device's latency is subtracted, so it
-// reads the position being heard rather than the one being mixed.
+// reads the position being heard rather than the one being mixed; and it never reads further from
+// the start than the time since it started, which the device's first burst of mixing (it fills
+// its whole buffer at once) would otherwise make it do.
 //
 // Pure logic: the caller hands in the cursor and the host time, so tests can script both.
 #pragma once
@@ -23,6 +25,7 @@ struct SongClock {
   bool started = false;       // false until the first reading after a reset
   double anchorCursor = 0.0;  // the cursor as last seen changing, in song seconds
   double anchorHost = 0.0;    // host time at which it was first seen at that value
+  double startHost = 0.0;     // host time of the first reading: the song is playing from then
   double lastHost = 0.0;
   double lastCursorTime = 0.0;  // the clock's last output, in cursor time (before latency)
 };

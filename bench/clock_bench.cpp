@@ -37,10 +37,12 @@ int main(int argc, char** argv) {
   tc::ShapeTable table;
   if (!Check(tc::CreatePresentationWindow(resolution, window))) return 1;
   if (!Check(tc::CreateRenderDevice(window, resolution, device))) return 1;
-  if (!Check(tc::LoadSceneResources(device, constants, scene))) return 1;
+  tc::ResourcePaths resources;
+  tc::SetResourceFolder(tc::kWorkingDirectoryResources, resources);
+  if (!Check(tc::LoadSceneResources(device, constants, resources, scene))) return 1;
   if (!Check(tc::BuildShaderProgram(device, program))) return 1;
   tc::BuildShapeTable(table);
-  if (!Check(tc::StartMusic(music, 0.0, true))) return 1;
+  if (!Check(tc::StartMusic(music, resources, 0.0, true))) return 1;
 
   std::ostringstream beatLog;  // beat lines are not the point here
   tc::FrameRenderer renderer{device, scene, program, constants};
