@@ -61,11 +61,11 @@ double OutputLatencySeconds(const OutputDevice& output) {
   // The cursor stands at the end of the period just mixed, one period ahead of its first frame,
   // and PulseAudio queues up to its target length (miniaudio asks for one period) and a quarter
   // of it in the sink: measured on a null sink with 50 and 200 ms periods, the cursor leads what
-  // leaves the sink by 1.75 periods. Elsewhere the device buffer is taken as full: all its
+  // leaves the sink by 1.7 periods. Elsewhere the device buffer is taken as full: all its
   // periods.
   if (output.device.pContext != nullptr &&
       output.device.pContext->backend == ma_backend_pulseaudio) {
-    return 1.75 * period;
+    return 1.7 * period;
   }
   return period * static_cast<double>(output.device.playback.internalPeriods);
 }
