@@ -55,7 +55,15 @@ double AdvanceSongClock(SongClock& clock, double cursorSeconds, double hostSecon
       const double pull = error * std::min(1.0, elapsed / kSlewTimeConstant);
       next = freeRun + std::clamp(pull, -limit, limit);
     }
-    next = std::min(next, cursorSeconds + period);
+    // At most a period ahead of the cursor. A cursor step that comes late would stop the clock
+    // dead at that bound; approaching it halfway per reading instead keeps every frame's time
+    // its own, slower, until the step arrives.
+    const double bound = cursorSeconds + period;
+    if (next > bound) {
+      next = clock.lastCursorTime < bound
+                 ? clock.lastCursorTime + 0.5 * (bound - clock.lastCursorTime)
+                 : bound;
+    }
   } else {
     // A stopped song (or one at its end) stands still. The anchor follows, so the first reading
     // after the song resumes does not count the pause as time played.
