@@ -51,6 +51,15 @@ if(NOT WIN32)
   target_link_libraries(tc_stb PUBLIC m)
 endif()
 
+# The scene's textures: stb_image with the PNG decoder alone, its symbols private to the unit.
+add_library(tc_stb_png STATIC ${TC_IMPL_DIR}/stb_png_impl.c)
+target_include_directories(tc_stb_png SYSTEM PRIVATE ${TC_THIRD_PARTY_INCLUDE})
+target_include_directories(tc_stb_png PUBLIC ${TC_IMPL_DIR})
+target_compile_options(tc_stb_png PRIVATE -w)
+if(NOT WIN32)
+  target_link_libraries(tc_stb_png PUBLIC m)
+endif()
+
 if(NOT WIN32)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)

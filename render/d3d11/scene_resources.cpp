@@ -88,7 +88,8 @@ StartupStatus LoadSceneResources(RenderDevice& rd, const SceneConstants& constan
   if (!status.ok) return status;
 
   TextureImages images;
-  status = LoadTextureImages(kTexturePaths, images);
+  // Every feature level 11 device takes this size; the images' headers are checked against it.
+  status = LoadTextureImages(kTexturePaths, D3D11_REQ_TEXTURE2D_U_OR_V_DIMENSION, images);
   if (!status.ok) return status;
   for (int i = 0; i < kTextureFileCount; ++i) {
     status = CreateTexture(device, images, i, scene);

@@ -44,8 +44,11 @@ StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& con
     return GlFailure("index buffer of " TC_RESOURCE_DIR "mesh2.glb", error);
   }
 
+  // The images' declared size is checked against what this context can hold before decoding.
+  GLint maxTextureSide = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSide);
   TextureImages images;
-  status = LoadTextureImages(kTexturePaths, images);
+  status = LoadTextureImages(kTexturePaths, maxTextureSide, images);
   if (!status.ok) return status;
   // Rows go up in stb_image's order, so texture coordinate (0, 0) is each file's first pixel.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
