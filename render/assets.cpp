@@ -507,12 +507,7 @@ StartupStatus LoadMeshDocument(const char* path, FileBytes& bytes, const std::st
   // Freed with the document (cgltf's default release is free()), as cgltf_parse_file's is.
   document->file_data = bytes.Release();
   // Freed again on every failure below; on success the document is the mesh's until shutdown.
-  struct DocumentGuard {
-    cgltf_data* document;
-    ~DocumentGuard() {
-      if (document != nullptr) cgltf_free(document);
-    }
-  } guard{document};
+  std::unique_ptr<cgltf_data, MeshDocumentDeleter> owned(document);
 
   StartupStatus status = LoadBuffers(path, folder, fileBytes, document);
   if (!status.ok) return status;
@@ -520,8 +515,7 @@ StartupStatus LoadMeshDocument(const char* path, FileBytes& bytes, const std::st
   status = CheckMesh(path, document, loaded);
   if (!status.ok) return status;
   mesh = std::move(loaded);
-  mesh.document = document;
-  guard.document = nullptr;
+  mesh.document = std::move(owned);
   return StartupOk();
 }
 
@@ -529,6 +523,25 @@ StartupStatus LoadMeshDocument(const char* path, FileBytes& bytes, const std::st
 
 uint32_t ReadBigEndian32(const uint8_t* bytes) {
   return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
+// Walks the chunks up to IEND: each must lie wholly inside the file, and no image data chunk may be
+// empty before the first one with data (stb_image would offset its still-null data pointer).
+const char* PngChunkProblem(const uint8_t* bytes, size_t size) {
+  size_t position = 8;
+  bool sawImageData = false;
+  for (;;) {
+    if (size - position < 12) return "a PNG chunk is cut short";
+    const uint32_t length = ReadBigEndian32(bytes + position);
+    if (length > 0x7fffffffu || length > size - position - 12) return "a PNG chunk is cut short";
+    const uint8_t* type = bytes + position + 4;
+    if (std::memcmp(type, "IDAT", 4) == 0) {
+      if (length == 0 && !sawImageData) return "an image data chunk is empty";
+      sawImageData = true;
+    }
+    if (std::memcmp(type, "IEND", 4) == 0) return nullptr;
+    position += 12 + static_cast<size_t>(length);
+  }
 }
 
 StartupStatus ImageFailure(const char* path, const char* reason) {
@@ -557,8 +570,11 @@ StartupStatus LoadMeshBytes(const char* name, const uint8_t* bytes, size_t size,
   return LoadMeshDocument(name, copy, bufferFolder != nullptr ? bufferFolder : "", mesh);
 }
 
+void MeshDocumentDeleter::operator()(cgltf_data* document) const {
+  cgltf_free(document);
+}
+
 void FreeMeshData(MeshData& mesh) {
-  if (mesh.document != nullptr) cgltf_free(mesh.document);
   mesh = MeshData{};
 }
 
@@ -587,6 +603,14 @@ StartupStatus DecodePngImage(const char* name, const uint8_t* bytes, size_t size
         static_cast<unsigned long>(headerWidth), static_cast<unsigned long>(headerHeight), limit,
         limit);
   }
+  if (wantWidth != 0 && (headerWidth != static_cast<uint32_t>(wantWidth) ||
+                         headerHeight != static_cast<uint32_t>(wantHeight))) {
+    return StartupFailure(1, "LoadSceneResources: %s: image is %lux%lu but %s is %dx%d", name,
+                          static_cast<unsigned long>(headerWidth),
+                          static_cast<unsigned long>(headerHeight), sizeSource, wantWidth,
+                          wantHeight);
+  }
+  if (const char* problem = PngChunkProblem(bytes, size)) return ImageFailure(name, problem);
   int declaredWidth = 0;
   int declaredHeight = 0;
   int channels = 0;
@@ -597,10 +621,6 @@ StartupStatus DecodePngImage(const char* name, const uint8_t* bytes, size_t size
     const char* reason = tc_png_failure_reason();
     return StartupFailure(1, "LoadSceneResources: %s: PNG header unreadable: %s", name,
                           reason != nullptr ? reason : "unknown error");
-  }
-  if (wantWidth != 0 && (declaredWidth != wantWidth || declaredHeight != wantHeight)) {
-    return StartupFailure(1, "LoadSceneResources: %s: image is %dx%d but %s is %dx%d", name,
-                          declaredWidth, declaredHeight, sizeSource, wantWidth, wantHeight);
   }
   // Four 8-bit channels whatever the file holds; rows top-down (no vertical flip).
   unsigned char* decoded = tc_png_load_rgba(bytes, length, &width, &height);

@@ -33,11 +33,16 @@ constexpr int kMaxTextureSide = 16384;
 constexpr uint64_t kMaxMeshBytes = 256u << 20;
 constexpr uint64_t kMaxImageFileBytes = 256u << 20;
 
+// Frees a parsed document (cgltf_free).
+struct MeshDocumentDeleter {
+  void operator()(cgltf_data* document) const;
+};
+
 // The position stream and the indices of the first primitive of the first mesh, ready to copy into
 // GPU buffers. Every pointer points into `document` (or into `widenedIndices`), which lives until
-// FreeMeshData at shutdown.
+// FreeMeshData at shutdown, or until the record goes out of scope when start-up ends early.
 struct MeshData {
-  cgltf_data* document = nullptr;
+  std::unique_ptr<cgltf_data, MeshDocumentDeleter> document;
   // From the position accessor's first element to the end of its buffer view; each vertex begins
   // with three floats, `vertexStride` bytes apart.
   const uint8_t* vertexBytes = nullptr;

@@ -443,6 +443,25 @@ TEST_F(ImageLoading, DeclaredSizeIsCheckedBeforeDecoding) {
   EXPECT_NE(std::strstr(status.message, "image is 4x5 but"), nullptr) << status.message;
 }
 
+// Found by the PNG fuzz target: an empty image data chunk before any with data made the decoder
+// offset a null pointer. Chunks reaching past the end are refused the same way, before decoding.
+TEST_F(ImageLoading, MalformedChunksAreRefusedBeforeDecoding) {
+  WriteAll(4);
+  const std::string good = test::EncodePng(test::SolidImage(4, 4, 1, 2, 3, 255));
+  const std::string emptyIdat("\0\0\0\0IDAT\x35\xaf\x06\x1e", 12);
+  test::WriteFile(names_[1], good.substr(0, 33) + emptyIdat + good.substr(33));
+  StartupStatus status = LoadTextureImages(paths_, 64, images_);
+  EXPECT_NE(std::strstr(status.message, "an image data chunk is empty"), nullptr)
+      << status.message;
+
+  std::string overlong = good;
+  overlong[33] = '\x7f';  // the first chunk after the header now claims 2 GB
+  test::WriteFile(names_[1], overlong);
+  status = LoadTextureImages(paths_, 64, images_);
+  EXPECT_NE(std::strstr(status.message, "a PNG chunk is cut short"), nullptr) << status.message;
+  EXPECT_EQ(images_.pixels[0], nullptr);
+}
+
 TEST_F(ImageLoading, ImagesThatAreNotRegularFilesAreRefusedUnopened) {
   WriteAll(4);
   std::remove(names_[1].c_str());
