@@ -372,7 +372,12 @@ StartupStatus CheckMesh(const char* path, cgltf_data* document, MeshData& mesh) 
   const cgltf_mesh& firstMesh = document->meshes[0];
   if (firstMesh.primitives_count == 0) return MeshFailure(path, "the first mesh has no primitive");
   const cgltf_primitive& primitive = firstMesh.primitives[0];
-  if (primitive.type != cgltf_primitive_type_triangles) {
+  // cgltf copies the file's "mode" number into the enum unchecked, and reading an enum that holds
+  // no enumerator is undefined: compare its bytes instead.
+  int mode = 0;
+  static_assert(sizeof mode == sizeof primitive.type, "the primitive type is an int-sized enum");
+  std::memcpy(&mode, &primitive.type, sizeof mode);
+  if (mode != cgltf_primitive_type_triangles) {
     return MeshFailure(path, "the first primitive is not a triangle list");
   }
 
