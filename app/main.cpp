@@ -1,28 +1,29 @@
 // The demo's entry procedure, the same on every platform: start-up in a fixed order, the frame
-// loop driven by the song clock, and shutdown in a fixed order. It owns every object of the run
-// and hands them by reference to the operations; DemoState is the one process-wide state.
+// loop driven by the song clock, and shutdown in a fixed order (docs/how-it-runs.md). It owns
+// every object of the run and hands them by reference to the operations; DemoState is the one
+// process-wide state.
 #include <cstdio>
 #include <iostream>
 
-#include "app/resolution.h"
-#include "app/status.h"
+#include "app/build_resolution.h"
 #include "app/window.h"
 #include "audio/music.h"
+#include "base/status.h"
 #include "demo/frame.h"
 #include "demo/shape_table.h"
 #include "demo/timeline.h"
-#include "demo/transform.h"
 #include "render/render.h"
+#include "render/scene_constants.h"
 
 namespace {
 
 // Static storage: holds its initial values from program load on and is never reset.
 tc::DemoState gDemoState;
 
-// A start-up failure: one line on standard error, nothing released, the step's exit code.
+// A start-up failure: one line on standard error, nothing released (the process ends at once).
 int FailStartup(const tc::StartupStatus& status) {
   std::fprintf(stderr, "%s\n", status.message);
-  return status.exitCode;
+  return 1;
 }
 
 }  // namespace
@@ -38,7 +39,7 @@ int main(int /*argc*/, char** /*argv*/) {
   // The audio library's threads keep pointers into the player: it stays here, at one address,
   // until main returns.
   tc::MusicPlayer music;
-  tc::SceneConstants constants = {};  // all zero: the uniform buffer's initial content
+  tc::SceneConstants constants = {};  // all zero: the constant buffer's initial content
   tc::ShapeTable table;
 
   tc::StartupStatus status = tc::CreatePresentationWindow(resolution, window);
@@ -47,7 +48,7 @@ int main(int /*argc*/, char** /*argv*/) {
   if (!status.ok) return FailStartup(status);
   status = tc::LoadSceneResources(device, constants, scene);
   if (!status.ok) return FailStartup(status);
-  status = tc::BuildShaderProgram(device, resolution, program);
+  status = tc::BuildShaderProgram(device, program);
   if (!status.ok) return FailStartup(status);
   // Last of the loading: the song, and with it the clock, starts only now.
   status = tc::StartMusic(music);
@@ -55,26 +56,24 @@ int main(int /*argc*/, char** /*argv*/) {
   tc::BuildShapeTable(table);
 
   // A close request or Escape that arrived during start-up ends the run before its first frame.
-  tc::PumpWindowEvents(state);
-  if (!state.quitRequested) {
-    tc::FrameRenderer renderer{device, scene, program, constants, state};
-    for (;;) {
-      const float songSeconds = tc::ReadSongClock(music);
-      const tc::FrameEvents events =
-          tc::RunChoreographyFrame(state, constants, table, songSeconds, std::cout, renderer);
-      tc::PresentFrame(device);
-      if (tc::TimelineEnded(events.timing.beat)) state.quitRequested = true;
-      // Window events are handled once per pass, so Escape and a close request take effect
-      // after the frame in progress has been presented.
-      tc::PumpWindowEvents(state);
-      if (state.quitRequested) break;
-    }
+  bool quit = tc::PumpWindowEvents();
+  tc::FrameRenderer renderer{device, scene, program, constants};
+  while (!quit) {
+    const float songSeconds = tc::ReadSongClock(music);
+    const tc::FrameEvents events = tc::RunChoreographyFrame(
+        state, constants.projectionMatrix, table, songSeconds, std::cout, renderer);
+    tc::PresentFrame(device);
+    // Window events are handled once per pass, so Escape and a close request take effect after
+    // the frame in progress has been presented.
+    const bool closed = tc::PumpWindowEvents();
+    quit = closed || tc::TimelineEnded(events.timing.beat);
   }
 
   tc::StopMusic(music);
   tc::ShutdownMusic(music);
-  tc::ReleaseRenderObjects(device, scene, program);  // ends with the mesh document
-  tc::ReleaseRenderDevice(device);
+  tc::ReleaseShaderProgram(program);
+  tc::ReleaseSceneResources(scene);  // ends with the mesh document
+  tc::ReleaseRenderDevice(device);   // the pipeline objects, then context and device
   tc::DestroyPresentationWindow(window);
   std::cout.flush();
   return 0;

@@ -1,16 +1,24 @@
 // The presentation window through SDL2: borderless, W x H at the screen origin, shown at once,
 // with an OpenGL-capable framebuffer. The display mode is left alone and the cursor stays visible.
-// A close request or Escape set quitRequested; SDL also turns SIGINT / SIGTERM into a close.
+// A close request or Escape ends the run; SDL also turns SIGINT / SIGTERM into a close.
+// Twin: window_win32.cpp.
 #include <SDL.h>
 
 #include "app/window.h"
 
 namespace tc {
+namespace {
+
+// Only ever goes from false to true; SDL's queue is per process, so one flag serves.
+bool gQuitRequested = false;
+
+}  // namespace
 
 StartupStatus CreatePresentationWindow(Resolution resolution, WindowHandle& window) {
   window = nullptr;
+  gQuitRequested = false;
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    return StartupFailure(1, "CreatePresentationWindow: SDL_Init(SDL_INIT_VIDEO) failed: %s",
+    return StartupFailure("CreatePresentationWindow: SDL_Init(SDL_INIT_VIDEO) failed: %s",
                           SDL_GetError());
   }
   // On X11 the framebuffer's format is fixed with the window's visual, so it is asked for here:
@@ -31,7 +39,7 @@ StartupStatus CreatePresentationWindow(Resolution resolution, WindowHandle& wind
   window = SDL_CreateWindow("Tumblecrate", 0, 0, resolution.width, resolution.height,
                             SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
   if (window == nullptr) {
-    return StartupFailure(1, "CreatePresentationWindow: SDL_CreateWindow (%dx%d) failed: %s",
+    return StartupFailure("CreatePresentationWindow: SDL_CreateWindow (%dx%d) failed: %s",
                           resolution.width, resolution.height, SDL_GetError());
   }
   // SDL already holds the screen saver off once video is up; say so rather than rely on it.
@@ -39,23 +47,24 @@ StartupStatus CreatePresentationWindow(Resolution resolution, WindowHandle& wind
   return StartupOk();
 }
 
-void PumpWindowEvents(DemoState& state) {
+bool PumpWindowEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) {
     switch (event.type) {
       case SDL_QUIT:  // the last window closed, or SIGINT / SIGTERM
-        state.quitRequested = true;
+        gQuitRequested = true;
         break;
       case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_CLOSE) state.quitRequested = true;
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) gQuitRequested = true;
         break;
       case SDL_KEYDOWN:
-        if (event.key.keysym.sym == SDLK_ESCAPE) state.quitRequested = true;
+        if (event.key.keysym.sym == SDLK_ESCAPE) gQuitRequested = true;
         break;
       default:
         break;
     }
   }
+  return gQuitRequested;
 }
 
 void DestroyPresentationWindow(WindowHandle window) {

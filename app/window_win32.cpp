@@ -1,6 +1,7 @@
 // The presentation window on Win32: a borderless W x H popup at the screen origin, registered and
 // created with the narrow (ANSI) calls. Its window procedure turns a close request or the Escape
-// key into the demo's quit request and refuses the screen-saver and monitor-power commands.
+// key into the run's quit request and refuses the screen-saver and monitor-power commands.
+// Twin: window_sdl.cpp.
 #include "app/window.h"
 
 namespace tc {
@@ -11,14 +12,13 @@ constexpr char kWindowTitle[] = "Tumblecrate";
 constexpr DWORD kWindowStyle = WS_POPUP | WS_VISIBLE;
 constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW;
 
-// Windows calls the procedure with a fixed signature, so the only way from it to the run's
-// DemoState is a pointer kept here. PumpWindowEvents points it at the state it was handed before
-// it dispatches anything; a message that arrives before the first pump finds no state and only
-// gets the default processing.
-DemoState* gWindowDemoState = nullptr;
+// Windows calls the procedure with a fixed signature, so the quit request it records lives here.
+// It is cleared before the window exists, so a close request delivered while the window is being
+// created (or anywhere in start-up) ends the run like any other. Only goes from false to true.
+bool gQuitRequested = false;
 
 void RequestQuit() {
-  if (gWindowDemoState != nullptr) gWindowDemoState->quitRequested = true;
+  gQuitRequested = true;
 }
 
 LRESULT CALLBACK PresentationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -46,6 +46,7 @@ LRESULT CALLBACK PresentationWindowProc(HWND window, UINT message, WPARAM wParam
 
 StartupStatus CreatePresentationWindow(Resolution resolution, WindowHandle& window) {
   window = nullptr;
+  gQuitRequested = false;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
 
   WNDCLASSA windowClass;
@@ -61,8 +62,8 @@ StartupStatus CreatePresentationWindow(Resolution resolution, WindowHandle& wind
   windowClass.lpszMenuName = nullptr;
   windowClass.lpszClassName = kWindowClassName;
   if (RegisterClassA(&windowClass) == 0) {
-    return StartupFailure(1, "window: RegisterClassA(\"%s\") failed (error %lu)", kWindowClassName,
-                          GetLastError());
+    return StartupFailure("CreatePresentationWindow: RegisterClassA(\"%s\") failed (error %lu)",
+                          kWindowClassName, GetLastError());
   }
 
   // For a popup without a menu the adjusted rectangle is the client rectangle itself.
@@ -73,20 +74,20 @@ StartupStatus CreatePresentationWindow(Resolution resolution, WindowHandle& wind
                            rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
                            instance, nullptr);
   if (window == nullptr) {
-    return StartupFailure(1,
-                          "window: CreateWindowExA %dx%d failed (error %lu; is a display there?)",
-                          resolution.width, resolution.height, GetLastError());
+    return StartupFailure(
+        "CreatePresentationWindow: CreateWindowExA %dx%d failed (error %lu; is a display there?)",
+        resolution.width, resolution.height, GetLastError());
   }
   return StartupOk();
 }
 
-void PumpWindowEvents(DemoState& state) {
-  gWindowDemoState = &state;
+bool PumpWindowEvents() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+  return gQuitRequested;
 }
 
 void DestroyPresentationWindow(WindowHandle window) {

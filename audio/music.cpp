@@ -22,7 +22,7 @@ StartupStatus StartMusic(MusicPlayer& player) {
   // of initialisation (it plays silence until the song starts).
   ma_result result = ma_engine_init(nullptr, &player.engine);
   if (result != MA_SUCCESS) {
-    return StartupFailure(1, "StartMusic: ma_engine_init failed: %s (%d)",
+    return StartupFailure("StartMusic: ma_engine_init failed: %s (%d)",
                           ma_result_description(result), static_cast<int>(result));
   }
   player.engineReady = true;
@@ -35,7 +35,7 @@ StartupStatus StartMusic(MusicPlayer& player) {
     // stop and free the engine before main returns rather than let that thread outlive it.
     ma_engine_uninit(&player.engine);
     player.engineReady = false;
-    return StartupFailure(1, "StartMusic: %s: ma_sound_init_from_file failed: %s (%d)", kSongPath,
+    return StartupFailure("StartMusic: %s: ma_sound_init_from_file failed: %s (%d)", kSongPath,
                           ma_result_description(result), static_cast<int>(result));
   }
   player.songReady = true;

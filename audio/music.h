@@ -2,7 +2,7 @@
 // which it has decoded the song is the demo's only clock.
 #pragma once
 
-#include "app/status.h"
+#include "base/status.h"
 
 #include "miniaudio.h"
 

@@ -20,7 +20,7 @@ namespace {
 constexpr uint64_t kMaxSongBytes = 256u << 20;
 
 StartupStatus SongFailure(const char* path, const char* reason) {
-  return StartupFailure(1, "StartMusic: %s: %s", path, reason);
+  return StartupFailure("StartMusic: %s: %s", path, reason);
 }
 
 #if defined(_WIN32)
@@ -43,8 +43,8 @@ bool IsRegular(const FileStat& info) {
 StartupStatus ReadSong(const char* path, std::vector<unsigned char>& bytes) {
   FileStat info;
   if (StatPath(path, info) != 0) {
-    return SongFailure(path, (errno == ENOENT || errno == ENOTDIR) ? "file not found"
-                                                                   : std::strerror(errno));
+    return SongFailure(
+        path, (errno == ENOENT || errno == ENOTDIR) ? "file not found" : std::strerror(errno));
   }
   if (!IsRegular(info)) return SongFailure(path, "not a regular file");
 #if defined(_WIN32)
@@ -101,7 +101,7 @@ StartupStatus CheckSongFile(const char* path) {
   ma_decoder decoder;
   ma_result result = ma_decoder_init_memory(bytes.data(), bytes.size(), &config, &decoder);
   if (result != MA_SUCCESS) {
-    return StartupFailure(1, "StartMusic: %s: not an MP3 file: %s (%d)", path,
+    return StartupFailure("StartMusic: %s: not an MP3 file: %s (%d)", path,
                           ma_result_description(result), static_cast<int>(result));
   }
   if (decoder.outputChannels == 0 || decoder.outputChannels > MA_MAX_CHANNELS) {
@@ -113,7 +113,7 @@ StartupStatus CheckSongFile(const char* path) {
   result = ma_decoder_read_pcm_frames(&decoder, frame, 1, &framesRead);
   ma_decoder_uninit(&decoder);
   if (result != MA_SUCCESS || framesRead != 1) {
-    return StartupFailure(1, "StartMusic: %s: the first MP3 frame does not decode: %s (%d)", path,
+    return StartupFailure("StartMusic: %s: the first MP3 frame does not decode: %s (%d)", path,
                           ma_result_description(result), static_cast<int>(result));
   }
   return StartupOk();

@@ -2,7 +2,7 @@
 // for a song it cannot open is unsafe, so it must only ever see a file that will open.
 #pragma once
 
-#include "app/status.h"
+#include "base/status.h"
 
 namespace tc {
 

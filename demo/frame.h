@@ -1,6 +1,6 @@
-// One pass of the demo's choreography, shared by the real frame loop and the trace tool so both
-// run the very same steps in the very same order. The renderer is a compile-time parameter with
-// three members:
+// One pass of the demo's choreography, shared by the real frame loop, the capture tool, the trace
+// tool, the benchmarks and the tests, so all of them run the very same steps in the very same
+// order. The renderer is a compile-time parameter with three members:
 //   void ClearFrame();                  clear colour and depth
 //   void BindCubeTexture(int32_t i);    bind texture i (only when the cycle advanced)
 //   void DrawCube(const Mat4& world);   upload the constants with this world matrix and draw
@@ -24,10 +24,11 @@ struct FrameEvents {
   bool newBeat;
 };
 
+// `projection` is the projection half of the constants the renderer uploads: it is rewritten on
+// every new beat and read by every draw after that.
 template <class Renderer>
-FrameEvents RunChoreographyFrame(DemoState& state, SceneConstants& constants,
-                                 const ShapeTable& table, float songSeconds, std::ostream& beatLog,
-                                 Renderer& renderer) {
+FrameEvents RunChoreographyFrame(DemoState& state, Mat4& projection, const ShapeTable& table,
+                                 float songSeconds, std::ostream& beatLog, Renderer& renderer) {
   FrameEvents events;
   events.timing = ComputeFrameTiming(songSeconds);
   const FrameTiming& timing = events.timing;
@@ -36,7 +37,7 @@ FrameEvents RunChoreographyFrame(DemoState& state, SceneConstants& constants,
   if (events.textureChanged) renderer.BindCubeTexture(state.textureIndex);
   events.newBeat = HandleNewBeat(state, timing, beatLog);
   if (events.newBeat) {
-    MakeProjection(constants, timing.songSeconds);
+    MakeProjection(projection, timing.songSeconds);
     if (timing.beat > 64.0f) LoadNextShapeRow(state.ring, table);
   }
   auto draw = [&renderer](const Mat4& world) { renderer.DrawCube(world); };
@@ -46,5 +47,27 @@ FrameEvents RunChoreographyFrame(DemoState& state, SceneConstants& constants,
   if (RingActive(timing.beat)) EmitRing(state.ring, timing, draw);
   return events;
 }
+
+// Runs the choreography and draws nothing: the state still advances exactly as when drawing.
+struct NullRenderer {
+  void ClearFrame() {}
+  void BindCubeTexture(int32_t) {}
+  void DrawCube(const Mat4&) {}
+};
+
+// Song time of frame `index` of a run at `framesPerSecond`: computed from the integer index, so a
+// long run never drifts the way a sum of steps would.
+inline float FixedRateFrameTime(int64_t index, int framesPerSecond) {
+  return static_cast<float>(static_cast<double>(index) / static_cast<double>(framesPerSecond));
+}
+
+// Brings a fresh run to the state a fixed-rate run would have just before `startSeconds`: frames
+// n = 0, 1, ... at FixedRateFrameTime(n, framesPerSecond) are run while they lie before
+// `startSeconds`, drawing nothing and printing no beat line. The ring's growth, its shape rows and
+// per-frame drift, the texture cycle, the projection and the rand() sequence all end up where
+// that run has them. Returns the number of frames run, which is the index of the first frame at
+// or after `startSeconds`.
+int64_t FastForwardChoreography(DemoState& state, Mat4& projection, const ShapeTable& table,
+                                int framesPerSecond, double startSeconds);
 
 }  // namespace tc

@@ -15,9 +15,8 @@ struct FrameTiming {
   float beat;           // floor(songSeconds / 0.6), kept as a float
 };
 
-// The process-wide state of a run. Never reset: one run, one DemoState.
+// The choreography's state across frames. Never reset: one run, one DemoState.
 struct DemoState {
-  bool quitRequested = false;
   float lastBeat = -1.0f;
   int32_t textureIndex = 0;
   RingState ring;

@@ -70,7 +70,7 @@ void CubeWorldMatrix(Mat4& out, float angleY, float angleX, float angleZ, float 
   Translate(out, x, y, z);
 }
 
-void MakeProjection(SceneConstants& constants, float songSeconds) {
+void MakeProjection(Mat4& projection, float songSeconds) {
   // The field-of-view angle is formed in doubles from the widened song time and the widened
   // float constant 3.1415f, then rounded once; everything after it is single precision.
   const double wide =
@@ -79,8 +79,7 @@ void MakeProjection(SceneConstants& constants, float songSeconds) {
   const float h = a * 0.5f;
   const float ys = 1.0f / tanf(h);
   const float xs = ys / 1.7777778f;
-  Mat4& p = constants.projectionMatrix;
-  p = {{xs, 0, 0, 0, 0, ys, 0, 0, 0, 0, -1.0f, -1.0f, 0, 0, -0.02f, 0}};
+  projection = {{xs, 0, 0, 0, 0, ys, 0, 0, 0, 0, -1.0f, -1.0f, 0, 0, -0.02f, 0}};
 }
 
 }  // namespace tc

@@ -9,13 +9,7 @@ struct Mat4 {
   float m[16];  // row by row: element (i, j) at 4 * i + j
 };
 
-// The CPU image of the vertex stage's constant buffer, uploaded byte for byte per cube.
-struct SceneConstants {
-  Mat4 projectionMatrix;
-  Mat4 worldMatrix;
-};
 static_assert(sizeof(Mat4) == 64, "Mat4 must be sixteen packed floats");
-static_assert(sizeof(SceneConstants) == 128, "SceneConstants must be exactly 128 bytes");
 
 void SetIdentity(Mat4& m);
 // dst = a * b; dst must be neither a nor b.
@@ -31,7 +25,7 @@ void Translate(Mat4& m, float x, float y, float z);
 void CubeWorldMatrix(Mat4& out, float angleY, float angleX, float angleZ, float x, float y,
                      float z);
 
-// Rewrites the whole projection half of `constants` for the song position `songSeconds`.
-void MakeProjection(SceneConstants& constants, float songSeconds);
+// Rewrites the whole of `projection` for the song position `songSeconds`.
+void MakeProjection(Mat4& projection, float songSeconds);
 
 }  // namespace tc

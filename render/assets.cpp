@@ -226,7 +226,7 @@ const char* CgltfResultName(cgltf_result result) {
 }
 
 StartupStatus MeshFailure(const char* path, const char* reason) {
-  return StartupFailure(1, "LoadSceneResources: %s: %s", path, reason);
+  return StartupFailure("LoadSceneResources: %s: %s", path, reason);
 }
 
 // The folder part of `path`, separator included ("" for a bare name).
@@ -257,8 +257,8 @@ const char* UriPathProblem(const std::string& uri) {
 }
 
 StartupStatus TooLarge(const char* path) {
-  return StartupFailure(1, "LoadSceneResources: %s: the file and its buffers exceed %llu bytes",
-                        path, static_cast<unsigned long long>(kMaxMeshBytes));
+  return StartupFailure("LoadSceneResources: %s: the file and its buffers exceed %llu bytes", path,
+                        static_cast<unsigned long long>(kMaxMeshBytes));
 }
 
 // Gives every buffer its bytes: the file's own binary chunk, a base64 data: URI, or a regular file
@@ -273,14 +273,14 @@ StartupStatus LoadBuffers(const char* path, const std::string& folder, uint64_t 
     const unsigned long long declared = buffer.size;
     if (buffer.uri == nullptr) {
       if (i != 0 || document->bin == nullptr) {
-        return StartupFailure(
-            1, "LoadSceneResources: %s: buffer %lu has no uri and no binary chunk", path, index);
+        return StartupFailure("LoadSceneResources: %s: buffer %lu has no uri and no binary chunk",
+                              path, index);
       }
       if (buffer.size > document->bin_size) {
-        return StartupFailure(1,
-                              "LoadSceneResources: %s: buffer 0 declares %llu bytes but the "
-                              "binary chunk holds %llu",
-                              path, declared, static_cast<unsigned long long>(document->bin_size));
+        return StartupFailure(
+            "LoadSceneResources: %s: buffer 0 declares %llu bytes but the "
+            "binary chunk holds %llu",
+            path, declared, static_cast<unsigned long long>(document->bin_size));
       }
       buffer.data = const_cast<void*>(document->bin);
       buffer.data_free_method = cgltf_data_free_method_none;
@@ -292,16 +292,16 @@ StartupStatus LoadBuffers(const char* path, const std::string& folder, uint64_t 
       const char* comma = std::strchr(buffer.uri, ',');
       if (comma == nullptr || comma - buffer.uri < 12 ||
           std::strncmp(comma - 7, ";base64", 7) != 0) {
-        return StartupFailure(1, "LoadSceneResources: %s: buffer %lu: data URI is not base64", path,
+        return StartupFailure("LoadSceneResources: %s: buffer %lu: data URI is not base64", path,
                               index);
       }
       // Four characters carry three bytes: a shorter text cannot hold what the buffer declares.
       const uint64_t capacity = std::strlen(comma + 1) / 4 * 3 + std::strlen(comma + 1) % 4 * 3 / 4;
       if (buffer.size > capacity) {
-        return StartupFailure(1,
-                              "LoadSceneResources: %s: buffer %lu declares %llu bytes but its data "
-                              "URI holds at most %llu",
-                              path, index, declared, static_cast<unsigned long long>(capacity));
+        return StartupFailure(
+            "LoadSceneResources: %s: buffer %lu declares %llu bytes but its data "
+            "URI holds at most %llu",
+            path, index, declared, static_cast<unsigned long long>(capacity));
       }
       if (buffer.size > room) return TooLarge(path);
       total += buffer.size;
@@ -311,7 +311,7 @@ StartupStatus LoadBuffers(const char* path, const std::string& folder, uint64_t 
           cgltf_load_buffer_base64(&options, buffer.size, comma + 1, &buffer.data);
       if (result != cgltf_result_success) {
         buffer.data = nullptr;
-        return StartupFailure(1, "LoadSceneResources: %s: buffer %lu: data URI: %s", path, index,
+        return StartupFailure("LoadSceneResources: %s: buffer %lu: data URI: %s", path, index,
                               CgltfResultName(result));
       }
       buffer.data_free_method = cgltf_data_free_method_memory_free;
@@ -320,22 +320,22 @@ StartupStatus LoadBuffers(const char* path, const std::string& folder, uint64_t 
     std::string uri = buffer.uri;
     uri.resize(cgltf_decode_uri(&uri[0]));
     if (const char* problem = UriPathProblem(uri)) {
-      return StartupFailure(1, "LoadSceneResources: %s: buffer %lu: uri \"%s\" %s", path, index,
+      return StartupFailure("LoadSceneResources: %s: buffer %lu: uri \"%s\" %s", path, index,
                             Printable(uri.c_str()).c_str(), problem);
     }
     const std::string bufferPath = folder + uri;
     FileBytes bytes;
     const ReadResult read = ReadRegularFile(bufferPath.c_str(), room, buffer.size, bytes);
     if (read.error == ReadError::kShort) {
-      return StartupFailure(1,
-                            "LoadSceneResources: %s: buffer %lu declares %llu bytes but %s holds "
-                            "%llu",
-                            path, index, declared, Printable(bufferPath.c_str()).c_str(),
-                            static_cast<unsigned long long>(read.fileSize));
+      return StartupFailure(
+          "LoadSceneResources: %s: buffer %lu declares %llu bytes but %s holds "
+          "%llu",
+          path, index, declared, Printable(bufferPath.c_str()).c_str(),
+          static_cast<unsigned long long>(read.fileSize));
     }
     if (read.error == ReadError::kTooLarge) return TooLarge(path);
     if (read.error != ReadError::kNone) {
-      return StartupFailure(1, "LoadSceneResources: %s: buffer %lu: %s: %s", path, index,
+      return StartupFailure("LoadSceneResources: %s: buffer %lu: %s: %s", path, index,
                             Printable(bufferPath.c_str()).c_str(),
                             ReadErrorText(read, kMaxMeshBytes).c_str());
     }
@@ -432,10 +432,10 @@ StartupStatus CheckMesh(const char* path, cgltf_data* document, MeshData& mesh) 
     return MeshFailure(path, "the indices are not tightly packed");
   }
   if (indices->count == 0 || indices->count % 3 != 0) {
-    return StartupFailure(1,
-                          "LoadSceneResources: %s: the index count %llu is not a positive "
-                          "multiple of 3",
-                          path, static_cast<unsigned long long>(indices->count));
+    return StartupFailure(
+        "LoadSceneResources: %s: the index count %llu is not a positive "
+        "multiple of 3",
+        path, static_cast<unsigned long long>(indices->count));
   }
   if (!AccessorFitsView(indices, indexSize)) {
     return MeshFailure(path, "the index accessor does not fit inside its buffer view");
@@ -469,11 +469,11 @@ StartupStatus CheckMesh(const char* path, cgltf_data* document, MeshData& mesh) 
     if (index > largest) largest = index;
   }
   if (largest >= vertexCount) {
-    return StartupFailure(1,
-                          "LoadSceneResources: %s: index %llu points past the %llu vertices of "
-                          "the position data",
-                          path, static_cast<unsigned long long>(largest),
-                          static_cast<unsigned long long>(vertexCount));
+    return StartupFailure(
+        "LoadSceneResources: %s: index %llu points past the %llu vertices of "
+        "the position data",
+        path, static_cast<unsigned long long>(largest),
+        static_cast<unsigned long long>(vertexCount));
   }
 
   mesh.vertexBytes = vertexView + positions->offset;
@@ -505,7 +505,7 @@ StartupStatus LoadMeshDocument(const char* path, FileBytes& bytes, const std::st
   cgltf_data* document = nullptr;
   const cgltf_result result = cgltf_parse(&options, bytes.data, bytes.size, &document);
   if (result != cgltf_result_success) {
-    return StartupFailure(1, "LoadSceneResources: %s: cgltf_parse failed: %s", path,
+    return StartupFailure("LoadSceneResources: %s: cgltf_parse failed: %s", path,
                           CgltfResultName(result));
   }
   const uint64_t fileBytes = bytes.size;
@@ -550,7 +550,7 @@ const char* PngChunkProblem(const uint8_t* bytes, size_t size) {
 }
 
 StartupStatus ImageFailure(const char* path, const char* reason) {
-  return StartupFailure(1, "LoadSceneResources: %s: %s", path, reason);
+  return StartupFailure("LoadSceneResources: %s: %s", path, reason);
 }
 
 }  // namespace
@@ -604,13 +604,13 @@ StartupStatus DecodePngImage(const char* name, const uint8_t* bytes, size_t size
   if (headerWidth < 1 || headerHeight < 1 || headerWidth > static_cast<uint32_t>(limit) ||
       headerHeight > static_cast<uint32_t>(limit)) {
     return StartupFailure(
-        1, "LoadSceneResources: %s: image is %lux%lu, beyond the %dx%d the GPU takes", name,
+        "LoadSceneResources: %s: image is %lux%lu, beyond the %dx%d the GPU takes", name,
         static_cast<unsigned long>(headerWidth), static_cast<unsigned long>(headerHeight), limit,
         limit);
   }
   if (wantWidth != 0 && (headerWidth != static_cast<uint32_t>(wantWidth) ||
                          headerHeight != static_cast<uint32_t>(wantHeight))) {
-    return StartupFailure(1, "LoadSceneResources: %s: image is %lux%lu but %s is %dx%d", name,
+    return StartupFailure("LoadSceneResources: %s: image is %lux%lu but %s is %dx%d", name,
                           static_cast<unsigned long>(headerWidth),
                           static_cast<unsigned long>(headerHeight), sizeSource, wantWidth,
                           wantHeight);
@@ -624,14 +624,14 @@ StartupStatus DecodePngImage(const char* name, const uint8_t* bytes, size_t size
       declaredWidth != static_cast<int>(headerWidth) ||
       declaredHeight != static_cast<int>(headerHeight)) {
     const char* reason = tc_png_failure_reason();
-    return StartupFailure(1, "LoadSceneResources: %s: PNG header unreadable: %s", name,
+    return StartupFailure("LoadSceneResources: %s: PNG header unreadable: %s", name,
                           reason != nullptr ? reason : "unknown error");
   }
   // Four 8-bit channels whatever the file holds; rows top-down (no vertical flip).
   unsigned char* decoded = tc_png_load_rgba(bytes, length, &width, &height);
   if (decoded == nullptr) {
     const char* reason = tc_png_failure_reason();
-    return StartupFailure(1, "LoadSceneResources: %s: PNG decoding failed: %s", name,
+    return StartupFailure("LoadSceneResources: %s: PNG decoding failed: %s", name,
                           reason != nullptr ? reason : "unknown error");
   }
   if (width != declaredWidth || height != declaredHeight) {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/status.h"
+#include "base/status.h"
 
 struct cgltf_data;
 

@@ -1,16 +1,22 @@
-// The rendering verbs, declared once. CMake compiles exactly one backend: render/gl/ (OpenGL 3.3
-// core through libepoxy, on Linux) or render/d3d11/ (Direct3D 11, on Windows). Each backend
-// defines the three records RenderDevice, SceneResources and ShaderProgram in its records.h;
-// every verb takes the records that own the objects it touches.
+// The rendering verbs, declared once. Two twin backends implement them, chosen by CMake at compile
+// time: render/gl/ (OpenGL 3.3 core through libepoxy, on Linux) and render/d3d11/ (Direct3D 11,
+// on Windows). Each backend defines the records RenderDevice, SceneResources and ShaderProgram in
+// its records.h and implements the verbs in the same files in the same order:
+//   device.cpp   CreateRenderDevice / ReleaseRenderDevice
+//   scene.cpp    LoadSceneResources / ReleaseSceneResources
+//   shader.cpp   BuildShaderProgram / ReleaseShaderProgram (shader text in cube_shader.h)
+//   frame.cpp    ClearFrame, BindCubeTexture, DrawCube, PresentFrame
+// Every verb takes the records that own the objects it touches. docs/how-it-runs.md has the order
+// in which the entry procedure calls them.
 #pragma once
 
 #include <cstdint>
 
-#include "app/resolution.h"
-#include "app/status.h"
-#include "app/window.h"
-#include "demo/timeline.h"
+#include "app/window_handle.h"
+#include "base/resolution.h"
+#include "base/status.h"
 #include "demo/transform.h"
+#include "render/scene_constants.h"
 
 #if defined(TC_RENDER_D3D11)
 #include "render/d3d11/records.h"
@@ -20,31 +26,29 @@
 
 namespace tc {
 
-// Device (context), swap chain or default framebuffer, depth buffer and fixed pipeline state.
+// Device (context), swap chain or default framebuffer, depth buffer and fixed pipeline state, all
+// sized `resolution`. The release frees everything the create made, even after a failed create.
 StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device);
+void ReleaseRenderDevice(RenderDevice& device);
 
 // Mesh, vertex and index buffers, the three textures and the 128-byte constant buffer, whose
-// initial content is `constants` (all zero at start-up).
+// initial content is `constants` (all zero at start-up). The release ends with the mesh document.
 StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& constants,
                                  SceneResources& scene);
+void ReleaseSceneResources(SceneResources& scene);
 
 // Compiles the cube shader from the text the program carries and makes the input layout.
-StartupStatus BuildShaderProgram(RenderDevice& device, Resolution resolution,
-                                 ShaderProgram& program);
+StartupStatus BuildShaderProgram(RenderDevice& device, ShaderProgram& program);
+void ReleaseShaderProgram(ShaderProgram& program);
 
 // Per frame, in this order: ClearFrame, BindCubeTexture (only when the cycle advanced), DrawCube
-// per cube (the first after ClearFrame also binds the whole pipeline), PresentFrame.
+// per cube (the first after ClearFrame also binds the whole pipeline, with the texture bound
+// last), PresentFrame.
 void ClearFrame(RenderDevice& device);
 void BindCubeTexture(RenderDevice& device, const SceneResources& scene, int32_t textureIndex);
-void BindPipeline(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program,
-                  int32_t textureIndex);
 void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program,
-              SceneConstants& constants, const Mat4& world, int32_t textureIndex);
+              SceneConstants& constants, const Mat4& world);
 void PresentFrame(RenderDevice& device);
-
-// Shutdown, in this order.
-void ReleaseRenderObjects(RenderDevice& device, SceneResources& scene, ShaderProgram& program);
-void ReleaseRenderDevice(RenderDevice& device);
 
 // Connects the choreography's frame pass (demo/frame.h) to the verbs and the objects they act on.
 struct FrameRenderer {
@@ -52,13 +56,10 @@ struct FrameRenderer {
   const SceneResources& scene;
   const ShaderProgram& program;
   SceneConstants& constants;
-  const DemoState& state;
 
   void ClearFrame() { tc::ClearFrame(device); }
   void BindCubeTexture(int32_t index) { tc::BindCubeTexture(device, scene, index); }
-  void DrawCube(const Mat4& world) {
-    tc::DrawCube(device, scene, program, constants, world, state.textureIndex);
-  }
+  void DrawCube(const Mat4& world) { tc::DrawCube(device, scene, program, constants, world); }
 };
 
 }  // namespace tc

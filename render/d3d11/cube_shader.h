@@ -1,5 +1,5 @@
 // The cube shader's HLSL text, carried by the program and compiled at start-up for vs_5_0 and
-// ps_5_0.
+// ps_5_0. Twin: render/gl/cube_shader.h.
 //
 // The vertex stage reads the constant buffer `c` (column-major packing, so the row-major Mat4
 // images uploaded unchanged act as their transposes and mul(M, v) equals the CPU's v * M) and
@@ -9,7 +9,7 @@
 // the program never binds: they read as zero, so the glow adds nothing, the eight spread samples
 // all equal the centre one and the output is (9.2 r, 8.8 g, 9 b, 9 a) / 3 of the texel. They are
 // declared without initialisers: the runtime would never apply them, and Wine's HLSL compiler
-// rejects initialised globals.
+// rejects initialised globals (docs/how-it-runs.md, "Kept on purpose").
 #pragma once
 
 namespace tc {

@@ -1,12 +1,13 @@
 // The Direct3D 11 device on the default hardware adapter, its immediate context, the flip-model
 // swap chain on the presentation window, the back buffer's render-target view, the depth buffer
-// and the one rasterizer state. Created once; the swap chain is never resized.
+// and the one rasterizer state. Created once; the swap chain is never resized. Twin:
+// render/gl/device.cpp.
 #include "render/render.h"
 
 namespace tc {
 
-StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& rd) {
-  rd = RenderDevice{};
+StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device) {
+  device = RenderDevice{};
   const UINT width = static_cast<UINT>(resolution.width);
   const UINT height = static_cast<UINT>(resolution.height);
 
@@ -29,23 +30,25 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
 
   // No debug layer, the runtime's default feature-level list, no fallback to another driver.
   HRESULT hr = D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr,
-                                             0, D3D11_SDK_VERSION, &chain, &rd.swapChain,
-                                             &rd.device, nullptr, &rd.context);
+                                             0, D3D11_SDK_VERSION, &chain, &device.swapChain,
+                                             &device.device, nullptr, &device.context);
   if (hr != S_OK) {
-    return StartupFailure(1, "device: D3D11CreateDeviceAndSwapChain failed (HRESULT 0x%08lx)",
-                          static_cast<unsigned long>(hr));
+    return StartupFailure(
+        "CreateRenderDevice: D3D11CreateDeviceAndSwapChain failed (HRESULT 0x%08lx)",
+        static_cast<unsigned long>(hr));
   }
 
   // The back buffer stays referenced in the record until shutdown.
-  hr = rd.swapChain->GetBuffer(0, __uuidof(ID3D11Texture2D),
-                               reinterpret_cast<void**>(&rd.backBuffer));
+  hr = device.swapChain->GetBuffer(0, __uuidof(ID3D11Texture2D),
+                                   reinterpret_cast<void**>(&device.backBuffer));
   if (hr != S_OK) {
-    return StartupFailure(1, "device: IDXGISwapChain::GetBuffer(0) failed (HRESULT 0x%08lx)",
-                          static_cast<unsigned long>(hr));
+    return StartupFailure(
+        "CreateRenderDevice: IDXGISwapChain::GetBuffer(0) failed (HRESULT 0x%08lx)",
+        static_cast<unsigned long>(hr));
   }
-  hr = rd.device->CreateRenderTargetView(rd.backBuffer, nullptr, &rd.renderTargetView);
+  hr = device.device->CreateRenderTargetView(device.backBuffer, nullptr, &device.renderTargetView);
   if (hr != S_OK) {
-    return StartupFailure(1, "device: CreateRenderTargetView failed (HRESULT 0x%08lx)",
+    return StartupFailure("CreateRenderDevice: CreateRenderTargetView failed (HRESULT 0x%08lx)",
                           static_cast<unsigned long>(hr));
   }
 
@@ -61,10 +64,11 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   depth.BindFlags = D3D11_BIND_DEPTH_STENCIL;
   depth.CPUAccessFlags = 0;
   depth.MiscFlags = 0;
-  hr = rd.device->CreateTexture2D(&depth, nullptr, &rd.depthTexture);
+  hr = device.device->CreateTexture2D(&depth, nullptr, &device.depthTexture);
   if (hr != S_OK) {
-    return StartupFailure(1, "device: CreateTexture2D of the %ux%u depth buffer failed (0x%08lx)",
-                          width, height, static_cast<unsigned long>(hr));
+    return StartupFailure(
+        "CreateRenderDevice: CreateTexture2D of the %ux%u depth buffer failed (HRESULT 0x%08lx)",
+        width, height, static_cast<unsigned long>(hr));
   }
 
   D3D11_DEPTH_STENCIL_VIEW_DESC depthView = {};
@@ -72,9 +76,10 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   depthView.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
   depthView.Flags = 0;
   depthView.Texture2D.MipSlice = 0;
-  hr = rd.device->CreateDepthStencilView(rd.depthTexture, &depthView, &rd.depthStencilView);
+  hr = device.device->CreateDepthStencilView(device.depthTexture, &depthView,
+                                             &device.depthStencilView);
   if (hr != S_OK) {
-    return StartupFailure(1, "device: CreateDepthStencilView failed (HRESULT 0x%08lx)",
+    return StartupFailure("CreateRenderDevice: CreateDepthStencilView failed (HRESULT 0x%08lx)",
                           static_cast<unsigned long>(hr));
   }
 
@@ -90,30 +95,32 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   raster.ScissorEnable = FALSE;
   raster.MultisampleEnable = FALSE;
   raster.AntialiasedLineEnable = FALSE;
-  hr = rd.device->CreateRasterizerState(&raster, &rd.rasterizerState);
+  hr = device.device->CreateRasterizerState(&raster, &device.rasterizerState);
   if (hr != S_OK) {
-    return StartupFailure(1, "device: CreateRasterizerState failed (HRESULT 0x%08lx)",
+    return StartupFailure("CreateRenderDevice: CreateRasterizerState failed (HRESULT 0x%08lx)",
                           static_cast<unsigned long>(hr));
   }
 
-  rd.viewport.TopLeftX = 0.0f;
-  rd.viewport.TopLeftY = 0.0f;
-  rd.viewport.Width = static_cast<float>(resolution.width);
-  rd.viewport.Height = static_cast<float>(resolution.height);
-  rd.viewport.MinDepth = 0.0f;
-  rd.viewport.MaxDepth = 1.0f;
+  device.viewport.TopLeftX = 0.0f;
+  device.viewport.TopLeftY = 0.0f;
+  device.viewport.Width = static_cast<float>(resolution.width);
+  device.viewport.Height = static_cast<float>(resolution.height);
+  device.viewport.MinDepth = 0.0f;
+  device.viewport.MaxDepth = 1.0f;
   return StartupOk();
 }
 
-void ReleaseRenderDevice(RenderDevice& rd) {
-  // The swap chain is not in the shutdown order; it goes just before the context and device it
-  // was created with.
-  if (rd.swapChain != nullptr) rd.swapChain->Release();
-  if (rd.context != nullptr) rd.context->Release();
-  if (rd.device != nullptr) rd.device->Release();
-  rd.swapChain = nullptr;
-  rd.context = nullptr;
-  rd.device = nullptr;
+void ReleaseRenderDevice(RenderDevice& device) {
+  // The pipeline objects first, the back buffer held since start-up with them; then the swap chain
+  // just before the context and device it was created with.
+  ReleaseOnce(device.rasterizerState);
+  ReleaseOnce(device.depthStencilView);
+  ReleaseOnce(device.depthTexture);
+  ReleaseOnce(device.renderTargetView);
+  ReleaseOnce(device.backBuffer);
+  ReleaseOnce(device.swapChain);
+  ReleaseOnce(device.context);
+  ReleaseOnce(device.device);
 }
 
 }  // namespace tc

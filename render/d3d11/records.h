@@ -1,6 +1,6 @@
-// The Direct3D 11 records: the device and its fixed pipeline objects, the scene's GPU resources
-// and the cube shader program. Every member is a counted interface reference owned by the record
-// (null until created) except the plain values. The entry procedure owns one of each for the run.
+// The Direct3D 11 records behind the rendering verbs. Twin: render/gl/records.h.
+// Every member is a counted interface reference owned by its record (null until created) except
+// the plain values. The entry procedure owns one of each for the run.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -12,7 +12,6 @@
 
 #include <cstdint>
 
-#include "demo/transform.h"
 #include "render/assets.h"
 
 namespace tc {
@@ -27,17 +26,19 @@ struct RenderDevice {
   ID3D11DepthStencilView* depthStencilView = nullptr;
   ID3D11RasterizerState* rasterizerState = nullptr;
   D3D11_VIEWPORT viewport = {};
-  // Set by ClearFrame; the frame's first DrawCube binds the whole pipeline and clears it.
-  bool pipelinePending = false;
+  // Set by ClearFrame: the frame's first DrawCube binds the whole pipeline.
+  bool pipelinePending = true;
+  // The texture BindCubeTexture bound last; the pipeline binds it again at each frame's first draw.
+  int32_t boundTexture = 0;
 };
 
 struct SceneResources {
-  MeshData mesh;  // the parsed mesh file, kept until shutdown and freed after the GPU objects
+  MeshData mesh;  // the cgltf document stays alive in here until shutdown
   ID3D11Buffer* vertexBuffer = nullptr;
   ID3D11Buffer* indexBuffer = nullptr;
-  ID3D11Texture2D* textures[3] = {};
-  ID3D11ShaderResourceView* textureViews[3] = {};
-  ID3D11Buffer* constantBuffer = nullptr;  // 128 bytes, dynamic, rewritten before every draw
+  ID3D11Texture2D* textures[kTextureFileCount] = {};
+  ID3D11ShaderResourceView* textureViews[kTextureFileCount] = {};
+  ID3D11Buffer* constantBuffer = nullptr;  // 128 bytes, dynamic, replaced before every draw
   // Derived from the mesh once at load; they never change during the run.
   UINT vertexStride = 0;
   DXGI_FORMAT indexFormat = DXGI_FORMAT_R16_UINT;
@@ -45,11 +46,18 @@ struct SceneResources {
 };
 
 struct ShaderProgram {
-  ID3DBlob* vertexBytecode = nullptr;  // kept: the input layout is validated against it
-  ID3DBlob* pixelBytecode = nullptr;
   ID3D11VertexShader* vertexShader = nullptr;
   ID3D11PixelShader* pixelShader = nullptr;
+  ID3DBlob* vertexBytecode = nullptr;  // kept: the input layout is validated against it
+  ID3DBlob* pixelBytecode = nullptr;
   ID3D11InputLayout* inputLayout = nullptr;
 };
+
+// Releases one counted reference and forgets it, so a second release of a record does nothing.
+template <class T>
+void ReleaseOnce(T*& object) {
+  if (object != nullptr) object->Release();
+  object = nullptr;
+}
 
 }  // namespace tc

@@ -1,6 +1,7 @@
 // The OpenGL device: a 3.3 core context on the presentation window, whose default framebuffer
 // (double-buffered RGBA8, 24-bit depth with 8-bit stencil, no multisampling) is the swap chain
-// and depth buffer of the design; plus the fixed states Direct3D 11 would give by default.
+// and depth buffer, plus the fixed states Direct3D 11 gives by default. Twin:
+// render/d3d11/device.cpp.
 #include <SDL.h>
 
 #include "render/render.h"
@@ -8,22 +9,21 @@
 namespace tc {
 
 StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device) {
+  device = RenderDevice{};
   device.window = window;
-  device.width = resolution.width;
-  device.height = resolution.height;
   // The framebuffer's format was requested from SDL before the window was created (the X visual
   // is fixed then); here the context is made on it.
   SDL_GLContext context = SDL_GL_CreateContext(window);
   if (context == nullptr) {
-    return StartupFailure(
-        1, "CreateRenderDevice: SDL_GL_CreateContext (OpenGL 3.3 core) failed: %s", SDL_GetError());
+    return StartupFailure("CreateRenderDevice: SDL_GL_CreateContext (OpenGL 3.3 core) failed: %s",
+                          SDL_GetError());
   }
   device.context = context;
   if (SDL_GL_MakeCurrent(window, context) != 0) {
-    return StartupFailure(1, "CreateRenderDevice: SDL_GL_MakeCurrent failed: %s", SDL_GetError());
+    return StartupFailure("CreateRenderDevice: SDL_GL_MakeCurrent failed: %s", SDL_GetError());
   }
   if (epoxy_gl_version() < 33) {
-    return StartupFailure(1, "CreateRenderDevice: OpenGL %d.%d context, 3.3 needed",
+    return StartupFailure("CreateRenderDevice: OpenGL %d.%d context, 3.3 needed",
                           epoxy_gl_version() / 10, epoxy_gl_version() % 10);
   }
   int depthBits = 0;
@@ -31,10 +31,9 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depthBits);
   SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencilBits);
   if (depthBits < 24 || stencilBits < 8) {
-    return StartupFailure(1,
-                          "CreateRenderDevice: framebuffer has %d depth and %d stencil bits, "
-                          "24 and 8 needed",
-                          depthBits, stencilBits);
+    return StartupFailure(
+        "CreateRenderDevice: framebuffer has %d depth and %d stencil bits, 24 and 8 needed",
+        depthBits, stencilBits);
   }
 
   // Presentation never waits for the vertical blank. Some servers (Xvfb) do not support setting
@@ -54,19 +53,24 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 
   // The demo's projection writes z / w in 0..1, as Direct3D clips it. Where the context can clip
-  // that way the projection is used unchanged; elsewhere the vertex stage remaps z (shader.cpp).
+  // that way the projection is used unchanged; elsewhere the vertex stage remaps z (cube_shader.h).
   device.clipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
   if (device.clipControl) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
-  device.pipelinePending = true;
+
+  device.viewport.x = 0;
+  device.viewport.y = 0;
+  device.viewport.width = resolution.width;
+  device.viewport.height = resolution.height;
   return StartupOk();
 }
 
 void ReleaseRenderDevice(RenderDevice& device) {
+  // The default framebuffer, depth buffer and fixed states go with the context.
   if (device.context != nullptr) {
     SDL_GL_MakeCurrent(device.window, nullptr);
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(device.context));
   }
-  device.context = nullptr;
+  device = RenderDevice{};
 }
 
 }  // namespace tc

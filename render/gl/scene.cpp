@@ -1,14 +1,19 @@
 // Scene resources on the GPU: the mesh's position stream and indices in two static buffers, the
 // three textures (RGBA8, one level, linear filtering, clamped), and the uniform buffer that
-// receives SceneConstants before every draw.
-#include "render/gl/upload.h"
+// receives SceneConstants before every draw. Twin: render/d3d11/scene.cpp.
 #include "render/render.h"
 
 namespace tc {
 namespace {
 
+// Drains errors left by earlier calls, so the next glGetError speaks of what follows.
+void ClearGlErrors() {
+  while (glGetError() != GL_NO_ERROR) {
+  }
+}
+
 StartupStatus GlFailure(const char* what, GLenum error) {
-  return StartupFailure(1, "LoadSceneResources: %s failed: GL error 0x%04x", what,
+  return StartupFailure("LoadSceneResources: %s failed: GL error 0x%04x", what,
                         static_cast<unsigned>(error));
 }
 
@@ -25,8 +30,9 @@ GLuint CreateStaticBuffer(const void* data, GLsizeiptr size) {
 
 }  // namespace
 
-StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& constants,
+StartupStatus LoadSceneResources(RenderDevice& /*device*/, const SceneConstants& constants,
                                  SceneResources& scene) {
+  scene = SceneResources{};
   StartupStatus status = LoadMeshFile(kMeshPath, scene.mesh);
   if (!status.ok) return status;
   const MeshData& mesh = scene.mesh;
@@ -68,7 +74,7 @@ StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& con
                  GL_UNSIGNED_BYTE, images.pixels[i]);
     if (GLenum error = glGetError(); error != GL_NO_ERROR) {
       FreeTextureImages(images);
-      return StartupFailure(1, "LoadSceneResources: %s: texture of %dx%d failed: GL error 0x%04x",
+      return StartupFailure("LoadSceneResources: %s: texture of %dx%d failed: GL error 0x%04x",
                             kTexturePaths[i], images.width, images.height,
                             static_cast<unsigned>(error));
     }
@@ -76,12 +82,28 @@ StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& con
   glBindTexture(GL_TEXTURE_2D, 0);
   FreeTextureImages(images);
 
+  // Stream storage of exactly 128 bytes: DrawCube replaces all of it, invalidated, per cube.
   glGenBuffers(1, &scene.constantBuffer);
-  if (GLenum error = AllocateConstantBuffer(device, scene, kUploadStrategy, constants);
-      error != GL_NO_ERROR) {
+  glBindBuffer(GL_UNIFORM_BUFFER, scene.constantBuffer);
+  glBufferData(GL_UNIFORM_BUFFER, sizeof(SceneConstants), nullptr, GL_STREAM_DRAW);
+  glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof(SceneConstants), &constants);
+  if (GLenum error = glGetError(); error != GL_NO_ERROR) {
     return GlFailure("uniform buffer of the scene constants", error);
   }
   return StartupOk();
+}
+
+void ReleaseSceneResources(SceneResources& scene) {
+  // Only names that were made: a record that never met a context calls no GL function.
+  for (GLuint& texture : scene.textures) {
+    if (texture != 0) glDeleteTextures(1, &texture);
+  }
+  if (scene.constantBuffer != 0) glDeleteBuffers(1, &scene.constantBuffer);
+  if (scene.vertexBuffer != 0) glDeleteBuffers(1, &scene.vertexBuffer);
+  if (scene.indexBuffer != 0) glDeleteBuffers(1, &scene.indexBuffer);
+  // The mesh document outlives every GPU object built from it.
+  FreeMeshData(scene.mesh);
+  scene = SceneResources{};
 }
 
 }  // namespace tc

@@ -23,13 +23,13 @@ struct RecordingRenderer {
 
 struct DemoRun {
   DemoState state;
-  SceneConstants constants = {};
+  Mat4 projection = {};
   ShapeTable table;
   std::ostringstream beats;
   DemoRun() { BuildShapeTable(table); }
   RecordingRenderer Frame(float t) {
     RecordingRenderer r;
-    RunChoreographyFrame(state, constants, table, t, beats, r);
+    RunChoreographyFrame(state, projection, table, t, beats, r);
     return r;
   }
 };
@@ -84,11 +84,11 @@ TEST(FramePass, TextureIsBoundOnlyWhenTheCycleAdvances) {
 TEST(FramePass, ProjectionChangesOnlyOnANewBeat) {
   DemoRun run;
   run.Frame(0.7f);
-  const Mat4 atBeat1 = run.constants.projectionMatrix;
+  const Mat4 atBeat1 = run.projection;
   run.Frame(1.1f);
-  EXPECT_EQ(std::memcmp(&atBeat1, &run.constants.projectionMatrix, sizeof atBeat1), 0);
+  EXPECT_EQ(std::memcmp(&atBeat1, &run.projection, sizeof atBeat1), 0);
   run.Frame(1.3f);
-  EXPECT_NE(std::memcmp(&atBeat1, &run.constants.projectionMatrix, sizeof atBeat1), 0);
+  EXPECT_NE(std::memcmp(&atBeat1, &run.projection, sizeof atBeat1), 0);
   EXPECT_EQ(run.beats.str(), "?? Beat #1 at time 0.7 sec\n?? Beat #2 at time 1.3 sec\n");
 }
 

@@ -92,7 +92,7 @@ TEST(SuperformulaPoint, ZeroRadiusPowerPutsTheCubeAtTheCentre) {
 
 struct RingRun {
   DemoState state;
-  SceneConstants constants = {};
+  Mat4 projection = {};
   ShapeTable table;
   std::ostringstream beats;
   std::vector<Mat4> ring;
@@ -105,7 +105,7 @@ struct RingRun {
       void BindCubeTexture(int32_t) {}
       void DrawCube(const Mat4& m) { out.push_back(m); }
     } renderer{ring};
-    const FrameEvents e = RunChoreographyFrame(state, constants, table, t, beats, renderer);
+    const FrameEvents e = RunChoreographyFrame(state, projection, table, t, beats, renderer);
     const size_t others = 1 + (LatticeActive(e.timing.beat) ? 729 : 0);
     ring.erase(ring.begin(), ring.begin() + static_cast<long>(others));
   }

@@ -46,9 +46,9 @@ struct Outcome {
 // The demo's own lines on standard error start with the name of the start-up step that failed and
 // a colon, or with the program's name.
 bool IsOurLine(const std::string& line) {
-  static const char* const kPrefixes[] = {"CreatePresentationWindow:", "CreateRenderDevice:",
-                                          "LoadSceneResources:",       "BuildShaderProgram:",
-                                          "StartMusic:",               "zephyrine"};
+  static const char* const kPrefixes[] = {
+      "CreatePresentationWindow:", "CreateRenderDevice:", "LoadSceneResources:",
+      "BuildShaderProgram:",       "StartMusic:",         "zephyrine"};
   for (const char* prefix : kPrefixes) {
     if (line.rfind(prefix, 0) == 0) return true;
   }
@@ -377,8 +377,12 @@ const CraftedFile kCraftedFiles[] = {
      [](const std::string& r) {
        // 25 bytes declaring 20711 x 18254 true-colour pixels.
        std::string tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-       tga += {static_cast<char>(20711 & 255), static_cast<char>(20711 >> 8),
-               static_cast<char>(18254 & 255), static_cast<char>(18254 >> 8), 32, 8};
+       tga += {static_cast<char>(20711 & 255),
+               static_cast<char>(20711 >> 8),
+               static_cast<char>(18254 & 255),
+               static_cast<char>(18254 >> 8),
+               32,
+               8};
        tga += std::string(7, '\x55');
        test::WriteFile(r + "/texture1.png", tga);
      }},

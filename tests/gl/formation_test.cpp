@@ -13,12 +13,6 @@
 namespace tc {
 namespace {
 
-struct NullRenderer {
-  void ClearFrame() {}
-  void BindCubeTexture(int32_t) {}
-  void DrawCube(const Mat4&) {}
-};
-
 // The demo's own adapter to the render verbs, counting the cubes it draws.
 struct CountingRenderer {
   FrameRenderer inner;
@@ -53,11 +47,12 @@ TEST(Formations, MoreOfTheScreenLightsUpAsTheFormationsComeIn) {
   // shape row), drawing only at the chosen moments.
   DemoState state;
   SceneConstants constants = {};
+  Mat4& projection = constants.projectionMatrix;
   static ShapeTable table;
   BuildShapeTable(table);
   std::ostringstream beats;
   NullRenderer idle;
-  CountingRenderer renderer{{context.device, scene, context.program, constants, state}};
+  CountingRenderer renderer{{context.device, scene, context.program, constants}};
 
   struct Shot {
     float seconds;
@@ -76,10 +71,10 @@ TEST(Formations, MoreOfTheScreenLightsUpAsTheFormationsComeIn) {
   const std::string output = TC_TEST_OUTPUT_DIR;
   for (Shot& shot : shots) {
     for (; t < shot.seconds; t += 0.03f) {
-      RunChoreographyFrame(state, constants, table, t, beats, idle);
+      RunChoreographyFrame(state, projection, table, t, beats, idle);
     }
     renderer.cubes = 0;
-    RunChoreographyFrame(state, constants, table, shot.seconds, beats, renderer);
+    RunChoreographyFrame(state, projection, table, shot.seconds, beats, renderer);
     const std::vector<test::Rgba> pixels = context.ReadBackBuffer();
     PresentFrame(context.device);
     shot.cubes = renderer.cubes;

@@ -75,7 +75,7 @@ class Pixels : public ::testing::Test {
     ASSERT_EQ(openError_, nullptr) << *openError_;
     std::string error;
     ASSERT_TRUE(context_->LoadScene(*folder_, scene_, &error)) << error;
-    MakeProjection(constants_, 3.0f);  // a field of view of about 55 degrees
+    MakeProjection(constants_.projectionMatrix, 3.0f);  // a field of view of about 55 degrees
   }
   void TearDown() override {
     if (context_ != nullptr) context_->ReleaseScene(scene_);
@@ -84,7 +84,8 @@ class Pixels : public ::testing::Test {
   void Draw(float x, float y, float z, int32_t texture, float turnY = 0.0f) {
     Mat4 world;
     CubeWorldMatrix(world, turnY, 0.0f, 0.0f, x, y, z);
-    DrawCube(context_->device, scene_, context_->program, constants_, world, texture);
+    BindCubeTexture(context_->device, scene_, texture);
+    DrawCube(context_->device, scene_, context_->program, constants_, world);
   }
   std::vector<Rgba> Read() { return context_->ReadBackBuffer(); }
   Rgba Centre(const std::vector<Rgba>& pixels) {
@@ -191,7 +192,8 @@ TEST_F(Pixels, TextureCoordinatesComeFromTheObjectSpacePosition) {
   ClearFrame(context_->device);
   Mat4 world;
   CubeWorldMatrix(world, 0, 0, 0, 0, 0, -1.2f);
-  DrawCube(context_->device, squareScene, context_->program, constants_, world, 2);
+  BindCubeTexture(context_->device, squareScene, 2);
+  DrawCube(context_->device, squareScene, context_->program, constants_, world);
   const std::vector<Rgba> pixels = Read();
   context_->ReleaseScene(squareScene);
   PresentFrame(context_->device);
@@ -246,11 +248,12 @@ TEST_P(FullWindow, CubeInFrontOfTheCameraFillsEveryPixel) {
   EXPECT_EQ(h, resolution.height);
 
   SceneConstants constants = {};
-  MakeProjection(constants, 3.0f);
+  MakeProjection(constants.projectionMatrix, 3.0f);
   Mat4 world;
   CubeWorldMatrix(world, 0, 0, 0, 0, 0, -0.6f);
   ClearFrame(context.device);
-  DrawCube(context.device, scene, context.program, constants, world, 0);
+  BindCubeTexture(context.device, scene, 0);
+  DrawCube(context.device, scene, context.program, constants, world);
   const std::vector<test::Rgba> pixels = context.ReadBackBuffer();
   size_t unlit = 0;
   for (const test::Rgba& p : pixels)

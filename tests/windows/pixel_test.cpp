@@ -4,15 +4,19 @@
 #include <cmath>
 #include <string>
 
-#include "app/resolution.h"
 #include "app/window.h"
 #include "render/render.h"
-#include "tests/windows/back_buffer.h"
+#include "tests/support/back_buffer.h"
 #include "tests/windows/harness.h"
 #include "tests/windows/scene_files.h"
 
 namespace tc::wintest {
 namespace {
+
+constexpr Resolution kBuildResolution = {TC_WIDTH, TC_HEIGHT};
+using test::PixelNear;
+using test::Pixels;
+using test::ReadBackBuffer;
 
 // Everything a scene needs, created through the start-up operations in their real order.
 struct Renderer {
@@ -28,19 +32,22 @@ struct Renderer {
     StartupStatus status = CreatePresentationWindow(kBuildResolution, window);
     if (status.ok) status = CreateRenderDevice(window, kBuildResolution, device);
     if (status.ok) status = LoadSceneResources(device, constants, scene);
-    if (status.ok) status = BuildShaderProgram(device, kBuildResolution, program);
+    if (status.ok) status = BuildShaderProgram(device, program);
     if (!status.ok) std::printf("  start-up failed: %s\n", status.message);
     ready = status.ok;
     return ready;
   }
 
-  void Draw(const Mat4& world, int32_t textureIndex = 0) {
-    DrawCube(device, scene, program, constants, world, textureIndex);
+  // A texture index binds that texture first; without one the cube takes the one bound last.
+  void Draw(const Mat4& world, int32_t textureIndex = -1) {
+    if (textureIndex >= 0) BindCubeTexture(device, scene, textureIndex);
+    DrawCube(device, scene, program, constants, world);
   }
 
   ~Renderer() {
     if (device.device != nullptr) {
-      ReleaseRenderObjects(device, scene, program);
+      ReleaseShaderProgram(program);
+      ReleaseSceneResources(scene);
       ReleaseRenderDevice(device);
     }
     if (window != nullptr) DestroyPresentationWindow(window);
@@ -61,7 +68,7 @@ Mat4 Moved(float x, float y, float z) {
 
 // The demo's own projection at a song time where the field of view is about 55 degrees.
 void UseDemoProjection(Renderer& r) {
-  MakeProjection(r.constants, 3.0f);
+  MakeProjection(r.constants.projectionMatrix, 3.0f);
 }
 
 // What the pixel stage makes of one 8-bit channel with weight 9.2, 8.8 or 9 (the four pixel
@@ -282,7 +289,7 @@ int main() {
   suite.Case("texture coordinates follow the position", TextureCoordinatesFollowThePosition);
   suite.Case("whole window is covered", WholeWindowIsCovered);
   char name[64];
-  std::snprintf(name, sizeof name, "pixel tests %dx%d", tc::kBuildResolution.width,
-                tc::kBuildResolution.height);
+  std::snprintf(name, sizeof name, "pixel tests %dx%d", tc::wintest::kBuildResolution.width,
+                tc::wintest::kBuildResolution.height);
   return suite.Finish(name);
 }

@@ -11,16 +11,15 @@ namespace {
 constexpr Resolution k720 = {1280, 720};
 constexpr Resolution k1080 = {1920, 1080};
 
-// A window for one case; the state is handed to the pump first, as the frame loop does, so the
-// window procedure reaches it.
+// A window for one case. QuitRequested() pumps what is queued, as the frame loop does, and
+// reports whether the run would end.
 struct TestWindow {
   WindowHandle handle = nullptr;
-  DemoState state;
   explicit TestWindow(Resolution resolution = k720) {
     const StartupStatus status = CreatePresentationWindow(resolution, handle);
     if (!status.ok) std::printf("  %s\n", status.message);
-    PumpWindowEvents(state);
   }
+  bool QuitRequested() { return PumpWindowEvents(); }
   ~TestWindow() {
     if (handle != nullptr) DestroyPresentationWindow(handle);
   }
@@ -56,28 +55,48 @@ void EscapeRequestsQuitOtherKeysDoNot() {
   if (w.handle == nullptr) return TC_FAIL("no window");
   w.Send(WM_KEYDOWN, 'A');
   w.Send(WM_KEYDOWN, VK_SPACE);
-  TC_CHECK(!w.state.quitRequested);
+  TC_CHECK(!w.QuitRequested());
   w.Send(WM_KEYDOWN, VK_ESCAPE);
-  TC_CHECK(w.state.quitRequested);
+  TC_CHECK(w.QuitRequested());
   w.Send(WM_KEYDOWN, VK_ESCAPE);  // a second Escape changes nothing
-  TC_CHECK(w.state.quitRequested);
+  TC_CHECK(w.QuitRequested());
   TC_CHECK(IsWindow(w.handle));
 }
 
 void QueuedEscapeReachesTheProcedureThroughThePump() {
   TestWindow w;
   if (w.handle == nullptr) return TC_FAIL("no window");
+  TC_CHECK(!w.QuitRequested());
   PostMessageA(w.handle, WM_KEYDOWN, VK_ESCAPE, 0);
-  TC_CHECK(!w.state.quitRequested);  // queued, not yet handled
-  PumpWindowEvents(w.state);
-  TC_CHECK(w.state.quitRequested);
+  TC_CHECK(PumpWindowEvents());
+}
+
+// The quit request is recorded from the moment the window exists: a close request that arrives
+// before the frame loop's first pump still ends the run.
+void CloseBeforeTheFirstPumpEndsTheRun() {
+  TestWindow w;
+  if (w.handle == nullptr) return TC_FAIL("no window");
+  w.Send(WM_CLOSE, 0);
+  TC_CHECK(w.QuitRequested());
+}
+
+// Each window starts without a quit request, whatever the one before it received.
+void ANewWindowStartsWithoutAQuitRequest() {
+  {
+    TestWindow first;
+    first.Send(WM_KEYDOWN, VK_ESCAPE);
+    TC_CHECK(first.QuitRequested());
+  }
+  TestWindow second;
+  if (second.handle == nullptr) return TC_FAIL("no window");
+  TC_CHECK(!second.QuitRequested());
 }
 
 void CloseRequestsQuitAndDestroysTheWindow() {
   TestWindow w;
   if (w.handle == nullptr) return TC_FAIL("no window");
   w.Send(WM_CLOSE, 0);
-  TC_CHECK(w.state.quitRequested);
+  TC_CHECK(w.QuitRequested());
   // Passed on to the default processing, which destroys the window at once.
   TC_CHECK(!IsWindow(w.handle));
   // Shutdown's DestroyWindow on the stale handle is harmless and the class is still unregistered:
@@ -93,7 +112,7 @@ void ScreenSaverAndMonitorPowerAreRefused() {
   if (w.handle == nullptr) return TC_FAIL("no window");
   TC_CHECK(w.Send(WM_SYSCOMMAND, SC_SCREENSAVE) == 0);
   TC_CHECK(w.Send(WM_SYSCOMMAND, SC_MONITORPOWER) == 0);
-  TC_CHECK(!w.state.quitRequested);
+  TC_CHECK(!w.QuitRequested());
   TC_CHECK(IsWindow(w.handle));
 }
 
@@ -103,7 +122,7 @@ void OtherSystemCommandsArePassedOn() {
   TestWindow w;
   if (w.handle == nullptr) return TC_FAIL("no window");
   w.Send(WM_SYSCOMMAND, SC_CLOSE | 1);
-  TC_CHECK(w.state.quitRequested);
+  TC_CHECK(w.QuitRequested());
   TC_CHECK(!IsWindow(w.handle));
 }
 
@@ -120,6 +139,8 @@ int main() {
   suite.Case("queued Escape reaches the procedure through the pump",
              QueuedEscapeReachesTheProcedureThroughThePump);
   suite.Case("close requests quit and destroys the window", CloseRequestsQuitAndDestroysTheWindow);
+  suite.Case("a close before the first pump ends the run", CloseBeforeTheFirstPumpEndsTheRun);
+  suite.Case("a new window starts without a quit request", ANewWindowStartsWithoutAQuitRequest);
   suite.Case("screen saver and monitor power are refused", ScreenSaverAndMonitorPowerAreRefused);
   suite.Case("other system commands are passed on", OtherSystemCommandsArePassedOn);
   return suite.Finish("window tests");

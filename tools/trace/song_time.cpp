@@ -1,6 +1,5 @@
 #include "tools/trace/song_time.h"
 
-#include <cerrno>
 #include <cstdlib>
 
 namespace tc {
@@ -12,7 +11,6 @@ bool ParseSongTime(const char* line, float& out, bool& blank) {
   blank = (*p == '\0');
   if (blank) return false;
   char* end = nullptr;
-  errno = 0;
   const float value = std::strtof(p, &end);
   if (end == p) return false;
   while (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n')

@@ -63,7 +63,7 @@ int main() {
   std::ostream beatLog(&nullBuffer);
 
   tc::DemoState state;
-  tc::SceneConstants constants = {};
+  tc::Mat4 projection = {};
   static tc::ShapeTable table;
   tc::BuildShapeTable(table);
   TraceRenderer renderer;
@@ -72,7 +72,8 @@ int main() {
   char chunk[256];
   long lineNumber = 0;
   long frame = 0;
-  while (!state.quitRequested) {
+  bool ended = false;
+  while (!ended) {
     line.clear();
     bool gotAny = false;
     while (std::fgets(chunk, sizeof chunk, stdin) != nullptr) {
@@ -94,18 +95,18 @@ int main() {
     }
 
     const tc::FrameEvents events =
-        tc::RunChoreographyFrame(state, constants, table, songSeconds, beatLog, renderer);
+        tc::RunChoreographyFrame(state, projection, table, songSeconds, beatLog, renderer);
     const tc::FrameTiming& t = events.timing;
     std::printf("frame %ld time %.9g jitter %.9g beat %.9g texture %d event %d cubes %ld\n", frame,
                 static_cast<double>(t.songSeconds), static_cast<double>(t.jitterSeconds),
                 static_cast<double>(t.beat), static_cast<int>(state.textureIndex),
                 events.newBeat ? 1 : 0, renderer.cubes);
-    std::string projection;
-    AppendMatrix(projection, 'P', constants.projectionMatrix);
-    std::fputs(projection.c_str(), stdout);
+    std::string projectionLine;
+    AppendMatrix(projectionLine, 'P', projection);
+    std::fputs(projectionLine.c_str(), stdout);
     std::fputs(renderer.lines.c_str(), stdout);
     ++frame;
-    if (tc::TimelineEnded(t.beat)) state.quitRequested = true;
+    ended = tc::TimelineEnded(t.beat);
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "zephyrine-trace: writing standard output failed\n");

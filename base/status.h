@@ -1,5 +1,6 @@
-// The outcome of a start-up step: success, or the exit code and one line that says which step
-// failed, on which file, and the library's own reason where it gives one.
+// The outcome of a start-up step: success, or one line that says which step failed, on which file,
+// and the library's own reason where it gives one. Every start-up failure ends the run with exit
+// code 1 (2 is kept for bad command-line arguments), so the result carries no code of its own.
 #pragma once
 
 #include <cstdarg>
@@ -9,7 +10,6 @@ namespace tc {
 
 struct StartupStatus {
   bool ok = true;
-  int exitCode = 0;
   char message[512] = {};
 };
 
@@ -18,13 +18,11 @@ inline StartupStatus StartupOk() {
 }
 
 // printf-style: the compiler checks the arguments against the format.
-inline StartupStatus StartupFailure(int exitCode, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+inline StartupStatus StartupFailure(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-inline StartupStatus StartupFailure(int exitCode, const char* format, ...) {
+inline StartupStatus StartupFailure(const char* format, ...) {
   StartupStatus status;
   status.ok = false;
-  status.exitCode = exitCode;
   va_list args;
   va_start(args, format);
   std::vsnprintf(status.message, sizeof status.message, format, args);

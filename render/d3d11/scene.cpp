@@ -1,6 +1,7 @@
 // The scene's GPU resources: the mesh's position stream and indices in two default-usage buffers,
 // the three textures with their views, and the dynamic 128-byte constant buffer. Everything but
-// the constant buffer is filled once through initial data and never written again.
+// the constant buffer is filled once through initial data and never written again. Twin:
+// render/gl/scene.cpp.
 #include "render/render.h"
 
 namespace tc {
@@ -19,10 +20,10 @@ StartupStatus CreateImmutableBuffer(ID3D11Device* device, const void* bytes, uin
   data.pSysMem = bytes;
   const HRESULT hr = device->CreateBuffer(&desc, &data, &buffer);
   if (hr != S_OK) {
-    return StartupFailure(1,
-                          "LoadSceneResources: %s: CreateBuffer of the %s (%u bytes) failed "
-                          "(HRESULT 0x%08lx)",
-                          kMeshPath, what, byteCount, static_cast<unsigned long>(hr));
+    return StartupFailure(
+        "LoadSceneResources: %s: CreateBuffer of the %s (%u bytes) failed "
+        "(HRESULT 0x%08lx)",
+        kMeshPath, what, byteCount, static_cast<unsigned long>(hr));
   }
   return StartupOk();
 }
@@ -48,7 +49,7 @@ StartupStatus CreateTexture(ID3D11Device* device, const TextureImages& images, i
   data.SysMemSlicePitch = 0;
   HRESULT hr = device->CreateTexture2D(&desc, &data, &scene.textures[i]);
   if (hr != S_OK) {
-    return StartupFailure(1, "LoadSceneResources: %s: CreateTexture2D %dx%d failed (0x%08lx)",
+    return StartupFailure("LoadSceneResources: %s: CreateTexture2D %dx%d failed (HRESULT 0x%08lx)",
                           kTexturePaths[i], images.width, images.height,
                           static_cast<unsigned long>(hr));
   }
@@ -59,18 +60,19 @@ StartupStatus CreateTexture(ID3D11Device* device, const TextureImages& images, i
   viewDesc.Texture2D.MipLevels = 1;
   hr = device->CreateShaderResourceView(scene.textures[i], &viewDesc, &scene.textureViews[i]);
   if (hr != S_OK) {
-    return StartupFailure(1, "LoadSceneResources: %s: CreateShaderResourceView failed (0x%08lx)",
-                          kTexturePaths[i], static_cast<unsigned long>(hr));
+    return StartupFailure(
+        "LoadSceneResources: %s: CreateShaderResourceView failed (HRESULT 0x%08lx)",
+        kTexturePaths[i], static_cast<unsigned long>(hr));
   }
   return StartupOk();
 }
 
 }  // namespace
 
-StartupStatus LoadSceneResources(RenderDevice& rd, const SceneConstants& constants,
+StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& constants,
                                  SceneResources& scene) {
   scene = SceneResources{};
-  ID3D11Device* device = rd.device;
+  ID3D11Device* d3d = device.device;
 
   StartupStatus status = LoadMeshFile(kMeshPath, scene.mesh);
   if (!status.ok) return status;
@@ -80,11 +82,11 @@ StartupStatus LoadSceneResources(RenderDevice& rd, const SceneConstants& constan
   scene.indexFormat = mesh.indexSize == 4 ? DXGI_FORMAT_R32_UINT : DXGI_FORMAT_R16_UINT;
   scene.indexCount = mesh.indexCount;
 
-  status = CreateImmutableBuffer(device, mesh.vertexBytes, mesh.vertexByteCount,
+  status = CreateImmutableBuffer(d3d, mesh.vertexBytes, mesh.vertexByteCount,
                                  D3D11_BIND_VERTEX_BUFFER, "vertex buffer", scene.vertexBuffer);
   if (!status.ok) return status;
-  status = CreateImmutableBuffer(device, mesh.indexBytes, mesh.indexByteCount,
-                                 D3D11_BIND_INDEX_BUFFER, "index buffer", scene.indexBuffer);
+  status = CreateImmutableBuffer(d3d, mesh.indexBytes, mesh.indexByteCount, D3D11_BIND_INDEX_BUFFER,
+                                 "index buffer", scene.indexBuffer);
   if (!status.ok) return status;
 
   TextureImages images;
@@ -92,7 +94,7 @@ StartupStatus LoadSceneResources(RenderDevice& rd, const SceneConstants& constan
   status = LoadTextureImages(kTexturePaths, D3D11_REQ_TEXTURE2D_U_OR_V_DIMENSION, images);
   if (!status.ok) return status;
   for (int i = 0; i < kTextureFileCount; ++i) {
-    status = CreateTexture(device, images, i, scene);
+    status = CreateTexture(d3d, images, i, scene);
     if (!status.ok) {
       FreeTextureImages(images);
       return status;
@@ -110,14 +112,26 @@ StartupStatus LoadSceneResources(RenderDevice& rd, const SceneConstants& constan
   desc.StructureByteStride = 0;
   D3D11_SUBRESOURCE_DATA data = {};
   data.pSysMem = &constants;
-  const HRESULT hr = device->CreateBuffer(&desc, &data, &scene.constantBuffer);
+  const HRESULT hr = d3d->CreateBuffer(&desc, &data, &scene.constantBuffer);
   if (hr != S_OK) {
-    return StartupFailure(1,
-                          "LoadSceneResources: CreateBuffer of the constant buffer failed "
-                          "(HRESULT 0x%08lx)",
-                          static_cast<unsigned long>(hr));
+    return StartupFailure(
+        "LoadSceneResources: CreateBuffer of the constant buffer failed "
+        "(HRESULT 0x%08lx)",
+        static_cast<unsigned long>(hr));
   }
   return StartupOk();
+}
+
+void ReleaseSceneResources(SceneResources& scene) {
+  for (int i = 0; i < kTextureFileCount; ++i) {
+    ReleaseOnce(scene.textureViews[i]);
+    ReleaseOnce(scene.textures[i]);
+  }
+  ReleaseOnce(scene.constantBuffer);
+  ReleaseOnce(scene.vertexBuffer);
+  ReleaseOnce(scene.indexBuffer);
+  // The mesh document outlives every GPU object built from it.
+  FreeMeshData(scene.mesh);
 }
 
 }  // namespace tc

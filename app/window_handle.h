@@ -1,0 +1,21 @@
+// The presentation window's handle: all that the render backends need to know of the window.
+#pragma once
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+struct SDL_Window;
+#endif
+
+namespace tc {
+
+#if defined(_WIN32)
+using WindowHandle = HWND;
+#else
+using WindowHandle = SDL_Window*;
+#endif
+
+}  // namespace tc
