@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "audio/song_check.h"
+
 namespace tc {
 
 namespace {
@@ -55,7 +57,11 @@ void FailCleanly(MusicPlayer& player) {
 
 StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, double startSeconds,
                          bool mute) {
-  StartupStatus status = OpenOutputDevice(player.output, MixEngine, &player.engine);
+  // The library's own handling of a song it cannot open frees a node and then reads it: make sure
+  // the file will open before the library sees it (and before any device is started).
+  StartupStatus status = CheckSongFile(resources.song);
+  if (!status.ok) return status;
+  status = OpenOutputDevice(player.output, MixEngine, &player.engine);
   if (!status.ok) return status;
 
   ma_engine_config config = ma_engine_config_init();
