@@ -90,6 +90,20 @@ def test_bad_command_lines(exe):
           f"--display 7: exit code {result.returncode}, stderr {result.stderr!r}")
 
 
+def test_no_display(exe):
+    # Without a reachable display the run ends at start-up instead of playing unseen on SDL's
+    # off-screen driver.
+    for env in ({k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")},
+                dict(os.environ, DISPLAY=":987654")):
+        result = subprocess.run([exe, "--mute"], capture_output=True, env=env, timeout=20)
+        ours = [line for line in result.stderr.decode().splitlines()
+                if line.startswith("CreatePresentationWindow:")]
+        check(result.returncode == 1, f"no display ({env.get('DISPLAY')}): exit code "
+              f"{result.returncode}")
+        check(len(ours) == 1, f"no display ({env.get('DISPLAY')}): stderr {result.stderr!r}")
+        check(result.stdout == b"", f"no display: wrote to stdout {result.stdout!r}")
+
+
 def test_live_lines(exe):
     demo = Demo(exe, ["--mute"])
     arrived = demo.wait_for(lambda lines: len(lines) >= 1, 5)
@@ -210,6 +224,7 @@ def main():
     tests = {
         "help": lambda: test_help_and_version(args.exe),
         "bad": lambda: test_bad_command_lines(args.exe),
+        "nodisplay": lambda: test_no_display(args.exe),
         "live": lambda: test_live_lines(args.exe),
         "start": lambda: test_late_start(args.exe),
         "loop": lambda: test_loop(args.exe),
