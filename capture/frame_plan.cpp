@@ -21,13 +21,11 @@ int64_t TimelineEndFrame(int framesPerSecond) {
 }
 
 int64_t FirstFrameAtOrAfter(double seconds, int framesPerSecond) {
-  int64_t n = static_cast<int64_t>(std::floor(seconds * framesPerSecond)) - 2;
-  if (n < 0) n = 0;
-  while (n > 0 && !(static_cast<double>(FixedRateFrameTime(n - 1, framesPerSecond)) < seconds)) {
-    --n;
-  }
-  while (static_cast<double>(FixedRateFrameTime(n, framesPerSecond)) < seconds) ++n;
-  return n;
+  // On the exact grid n / fps, not on the frames' float times: float(100.2) is below 100.2, and
+  // "--from 100.2" means the frame the grid puts at 100.2. A millionth of a frame absorbs the
+  // decimal input's rounding.
+  const double n = std::ceil(seconds * framesPerSecond - 1e-6);
+  return n > 0.0 ? static_cast<int64_t>(n) : 0;
 }
 
 bool PlanFrames(const CaptureOptions& options, FramePlan& plan, std::string& error) {

@@ -19,7 +19,7 @@ struct FramePlan {
 // The index of the frame whose beat first exceeds 289: the demo's last frame.
 int64_t TimelineEndFrame(int framesPerSecond);
 
-// The first frame whose time is not before `seconds`, compared exactly as the fast-forward does.
+// The first frame n with n / fps at or after `seconds`.
 int64_t FirstFrameAtOrAfter(double seconds, int framesPerSecond);
 
 // The frames `options` asks for. A video keeps the frames from the first at or after --from up to

@@ -149,11 +149,20 @@ void StopRenderer(Renderer& r) {
 }
 
 // Runs the frames before the plan's first without drawing, and binds the texture they cycled to.
-void FastForward(Renderer& r, const FramePlan& plan, double startSeconds) {
-  const int64_t first = tc::FastForwardChoreography(gDemoState, r.constants.projectionMatrix,
-                                                    r.table, plan.framesPerSecond, startSeconds);
-  (void)first;  // equals plan.firstFrame: both compare frame times with startSeconds alike
+// Frame times rise by far more than a float's step, so "before the first frame's own time" is
+// exactly the frames 0 .. first - 1.
+bool FastForward(Renderer& r, const FramePlan& plan) {
+  const double firstSeconds =
+      static_cast<double>(tc::FixedRateFrameTime(plan.firstFrame, plan.framesPerSecond));
+  const int64_t run = tc::FastForwardChoreography(gDemoState, r.constants.projectionMatrix,
+                                                  r.table, plan.framesPerSecond, firstSeconds);
   tc::BindCubeTexture(r.device, r.scene, gDemoState.textureIndex);
+  if (run != plan.firstFrame) {
+    Fail(kExitFailure, "fast-forward ran " + std::to_string(run) + " frames, " +
+                           std::to_string(plan.firstFrame) + " expected");
+    return false;
+  }
+  return true;
 }
 
 float RenderFrame(Renderer& r, int64_t index, int framesPerSecond, std::ostream& beatLog) {
@@ -167,7 +176,7 @@ float RenderFrame(Renderer& r, int64_t index, int framesPerSecond, std::ostream&
 int CaptureStill(const CaptureOptions& options, const FramePlan& plan, TemporaryOutput& temp) {
   Renderer r;
   if (!StartRenderer(r, options.resolution)) return kExitFailure;
-  FastForward(r, plan, options.stillSeconds);
+  if (!FastForward(r, plan)) return kExitFailure;
   DiscardBuffer discard;
   std::ostream beatLog(&discard);
   RenderFrame(r, plan.firstFrame, plan.framesPerSecond, beatLog);
@@ -229,7 +238,7 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
     return kExitFailure;
   }
   if (gStopSignal != 0) return StopExitCode();
-  FastForward(r, plan, options.fromSeconds);
+  if (!FastForward(r, plan)) return kExitFailure;
 
   const size_t frameBytes =
       static_cast<size_t>(options.resolution.width) * options.resolution.height * 4;
