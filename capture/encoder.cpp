@@ -16,10 +16,6 @@ extern char** environ;
 namespace tc::capture {
 namespace {
 
-// x264's preset for the H.264 outputs: on two cores shared with the software rasteriser, "faster"
-// keeps the encoder ahead of the renderer at 1920 x 1080 (bench/capture_bench.cpp), and at CRF 18
-// the pictures stay far above 40 dB PSNR.
-constexpr const char* kX264Preset = "faster";
 constexpr const char* kAacBitrate = "256k";
 
 std::string LastLogLine(int fd) {
@@ -84,7 +80,7 @@ std::vector<std::string> EncoderArguments(const CaptureOptions& options,
     // conversion would use BT.601), chroma averaged rather than dropped.
     const std::vector<std::string> h264 = {
         "-vf", "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int",
-        "-c:v", "libx264", "-preset", kX264Preset, "-crf", std::to_string(options.crf),
+        "-c:v", "libx264", "-preset", options.preset, "-crf", std::to_string(options.crf),
         "-profile:v", "high", "-pix_fmt", "yuv420p", "-colorspace", "bt709",
         "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv", "-c:a", "aac",
         "-b:a", kAacBitrate};

@@ -284,20 +284,24 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
     SubmitSlot(queue);
     return true;
   };
+  // The song time of the newest frame handed to the encoder.
+  auto lastCollectedSeconds = [&]() {
+    const int64_t done = ring.collected > 0 ? ring.collected - 1 : 0;
+    return tc::FixedRateFrameTime(plan.firstFrame + done, plan.framesPerSecond);
+  };
   bool running = true;
   for (int64_t n = plan.firstFrame; running && n < plan.endFrame; ++n) {
     if (gStopSignal != 0) break;
-    const float songSeconds = RenderFrame(r, n, plan.framesPerSecond, beatLog);
+    RenderFrame(r, n, plan.framesPerSecond, beatLog);
     IssueReadback(ring);
     tc::PresentFrame(r.device);
     if (Pending(ring) == ReadbackRing::kDepth) running = collect();
-    ShowProgress(progress, ring.collected, songSeconds);
+    ShowProgress(progress, ring.collected, lastCollectedSeconds());
   }
   while (running && Pending(ring) > 0 && gStopSignal == 0) {
     running = collect();
   }
-  ShowProgress(progress, ring.collected,
-               tc::FixedRateFrameTime(plan.endFrame - 1, plan.framesPerSecond));
+  ShowProgress(progress, ring.collected, lastCollectedSeconds());
   EndProgressLine(progress);
   const int64_t framesCollected = ring.collected;
   ReleaseReadbackRing(ring);

@@ -18,6 +18,8 @@ constexpr char kUsage[] =
     "  --from SECONDS       first frame: the first one at or after this time (default 0)\n"
     "  --to SECONDS         stop before this time (default: the end of the timeline)\n"
     "  --crf N              H.264 quality, 0..51, lower is better (default 18)\n"
+    "  --preset NAME        x264 preset, ultrafast..placebo (default superfast; slower ones\n"
+    "                       give smaller files and take longer)\n"
     "  --lossless           lossless RGB (FFV1) with FLAC audio; OUTPUT must end in .mkv\n"
     "  --still SECONDS      one picture, the frame a capture at --fps shows at that time\n"
     "  --help, --version\n"
@@ -56,6 +58,14 @@ bool ParseInteger(const char* text, long low, long high, int& value) {
   return true;
 }
 
+bool IsX264Preset(const char* name) {
+  for (const char* preset : {"ultrafast", "superfast", "veryfast", "faster", "fast", "medium",
+                             "slow", "slower", "veryslow", "placebo"}) {
+    if (std::strcmp(name, preset) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 ParseOutcome ParseCommandLine(int argc, char** argv, CaptureOptions& options, std::string& error) {
@@ -81,7 +91,8 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CaptureOptions& options, st
       continue;
     }
     const bool takesValue = arg == "--size" || arg == "--fps" || arg == "--from" ||
-                            arg == "--to" || arg == "--crf" || arg == "--still";
+                            arg == "--to" || arg == "--crf" || arg == "--still" ||
+                            arg == "--preset";
     if (takesValue) {
       if (i + 1 >= argc) return bad(arg + " needs a value");
       const char* value = argv[++i];
@@ -97,6 +108,14 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CaptureOptions& options, st
         if (!ParseInteger(value, 1, 240, options.framesPerSecond)) {
           return bad(std::string("--fps ") + value + ": an integer from 1 to 240 is needed");
         }
+      } else if (arg == "--preset") {
+        if (!IsX264Preset(value)) {
+          return bad(std::string("--preset ") + value +
+                     ": use ultrafast, superfast, veryfast, faster, fast, medium, slow, slower, "
+                     "veryslow or placebo");
+        }
+        options.preset = value;
+        options.presetGiven = true;
       } else if (arg == "--crf") {
         if (!ParseInteger(value, 0, 51, options.crf)) {
           return bad(std::string("--crf ") + value + ": an integer from 0 to 51 is needed");
@@ -130,15 +149,18 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CaptureOptions& options, st
   const std::string& out = options.output;
   if (options.still) {
     if (!EndsWith(out, ".png")) return bad("--still writes a .png picture, not " + out);
-    if (fromGiven || options.toGiven || options.lossless || options.crfGiven) {
-      return bad("--still takes neither --from, --to, --crf nor --lossless");
+    if (fromGiven || options.toGiven || options.lossless || options.crfGiven ||
+        options.presetGiven) {
+      return bad("--still takes neither --from, --to, --crf, --preset nor --lossless");
     }
     options.kind = OutputKind::kStillPng;
   } else if (EndsWith(out, ".png")) {
     return bad(out + ": a .png picture needs --still SECONDS");
   } else if (options.lossless) {
     if (!EndsWith(out, ".mkv")) return bad("--lossless writes a .mkv file, not " + out);
-    if (options.crfGiven) return bad("--crf has no meaning with --lossless");
+    if (options.crfGiven || options.presetGiven) {
+      return bad("--crf and --preset have no meaning with --lossless");
+    }
     options.kind = OutputKind::kLosslessMkv;
   } else if (EndsWith(out, ".mp4")) {
     options.kind = OutputKind::kH264Mp4;
@@ -147,8 +169,7 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CaptureOptions& options, st
   } else {
     return bad(out + ": cannot write this kind of file; use .mp4, .mkv or (with --still) .png");
   }
-  if (options.toGiven && !(fromGiven ? options.fromSeconds < options.toSeconds
-                                     : options.toSeconds > 0.0)) {
+  if (options.toGiven && !(options.fromSeconds < options.toSeconds)) {
     char line[160];
     std::snprintf(line, sizeof line, "--to %g must be later than --from %g", options.toSeconds,
                   options.fromSeconds);

@@ -18,6 +18,10 @@ struct CaptureOptions {
   double toSeconds = 0.0;
   int crf = 18;
   bool crfGiven = false;
+  // x264's speed/size trade-off. "superfast" keeps the encoder from slowing a 1080p capture on two
+  // cores shared with the software rasteriser by more than a third (bench/capture_bench.cpp).
+  std::string preset = "superfast";
+  bool presetGiven = false;
   bool lossless = false;
   bool still = false;
   double stillSeconds = 0.0;

@@ -414,6 +414,8 @@ TEST_F(Capture, EveryBadArgumentGivesExitCode2AndOneLineAndNoFile) {
       {"--fps", "29.97", mp4},
       {"--size", "480", mp4},
       {"--crf", "52", mp4},
+      {"--preset", "quick", mp4},
+      {"--preset", "slow", "--lossless", Path("out.mkv")},
       {"--from", "abc", mp4},
       {"--from", "-1", mp4},
       {"--from", "30", "--to", "29", mp4},
