@@ -3,7 +3,8 @@
 //   capture_bench ratio [FROM TO [PRESET]]   per size: render + read back only (the capture's own
 //                                   pixel-pack ring, no encoder) against zephyrine-capture itself
 //                                   on the same frames at 60 fps (default 96.6 .. 106.6 s, the
-//                                   heaviest stretch); prints both rates, their ratio, the file size
+//                                   heaviest stretch); prints both rates, their ratio, the file
+//                                   size
 //   capture_bench profile [SIZE]    render time of every frame of the timeline at 60 fps (draws +
 //                                   glFinish): median, 99th percentile, maximum, the ten slowest
 //
@@ -130,8 +131,8 @@ double RenderOnlyFps(tc::Resolution resolution, int64_t first, int64_t end, doub
 
 // Runs zephyrine-capture and reads the frame rate from its summary line.
 // `cpuSeconds`: the CPU time of the tool and of ffmpeg together, start-up included.
-double CaptureFps(const std::vector<std::string>& args, const std::string& output,
-                  long long* bytes, double* cpuSeconds) {
+double CaptureFps(const std::vector<std::string>& args, const std::string& output, long long* bytes,
+                  double* cpuSeconds) {
   const double cpuStart = CpuSeconds(RUSAGE_CHILDREN);
   const std::string log = output + ".log";
   posix_spawn_file_actions_t actions;
@@ -179,9 +180,9 @@ int Ratio(double from, double to, const char* preset) {
     const double render = RenderOnlyFps(resolution, first, end, &renderCpu);
     long long bytes = 0;
     const std::string output = folder + "/capture_bench_" + size + ".mp4";
-    const double capture = CaptureFps(
-        {"--size", size, "--from", fromText, "--to", toText, "--preset", preset}, output, &bytes,
-        &captureCpu);
+    const double capture =
+        CaptureFps({"--size", size, "--from", fromText, "--to", toText, "--preset", preset}, output,
+                   &bytes, &captureCpu);
     const double frames = static_cast<double>(end - first);
     // On a machine shared with other work the rates follow the load; the CPU time per frame does
     // not, and on an otherwise idle machine whose cores both workloads fill, the rates go as its
@@ -192,8 +193,8 @@ int Ratio(double from, double to, const char* preset) {
         "(%.1f Mbit/s)\n",
         resolution.width, resolution.height, static_cast<long long>(first),
         static_cast<long long>(end - 1), kFps, preset, render, capture, capture / render,
-        1e3 * renderCpu, 1e3 * captureCpu / frames, renderCpu * frames / captureCpu,
-        bytes / 1e6, bytes * 8.0 / 1e6 / (frames / kFps));
+        1e3 * renderCpu, 1e3 * captureCpu / frames, renderCpu * frames / captureCpu, bytes / 1e6,
+        bytes * 8.0 / 1e6 / (frames / kFps));
     std::fflush(stdout);
     unlink(output.c_str());
   }
@@ -226,9 +227,8 @@ int Profile(tc::Resolution resolution) {
   for (int64_t n = 0; n <= last; ++n) {
     const float seconds = tc::FixedRateFrameTime(n, kFps);
     const auto start = Clock::now();
-    const tc::FrameEvents events =
-        tc::RunChoreographyFrame(state, c.constants.projectionMatrix, c.table, seconds, beats,
-                                 renderer);
+    const tc::FrameEvents events = tc::RunChoreographyFrame(state, c.constants.projectionMatrix,
+                                                            c.table, seconds, beats, renderer);
     glFinish();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     costs.push_back({ms, n, seconds, events.timing.beat, renderer.cubes});
@@ -249,10 +249,11 @@ int Profile(tc::Resolution resolution) {
   double total = 0.0;
   for (const FrameCost& f : costs)
     total += f.ms;
-  std::printf("%dx%d, %zu frames at %d fps, draws + glFinish: total %.1f s, median %.2f ms, "
-              "p99 %.2f ms, max %.2f ms\n",
-              resolution.width, resolution.height, count, kFps, total / 1e3,
-              sorted[count / 2].ms, sorted[count * 99 / 100].ms, sorted.back().ms);
+  std::printf(
+      "%dx%d, %zu frames at %d fps, draws + glFinish: total %.1f s, median %.2f ms, "
+      "p99 %.2f ms, max %.2f ms\n",
+      resolution.width, resolution.height, count, kFps, total / 1e3, sorted[count / 2].ms,
+      sorted[count * 99 / 100].ms, sorted.back().ms);
   std::printf("  ten slowest:\n");
   for (size_t i = 0; i < 10 && i < count; ++i) {
     const FrameCost& f = sorted[count - 1 - i];
@@ -260,10 +261,9 @@ int Profile(tc::Resolution resolution) {
                 static_cast<long long>(f.index), static_cast<double>(f.seconds),
                 static_cast<double>(f.beat), f.cubes, f.ms);
   }
-  const auto heaviest = std::max_element(
-      costs.begin(), costs.end(), [](const FrameCost& a, const FrameCost& b) {
-        return a.cubes < b.cubes;
-      });
+  const auto heaviest =
+      std::max_element(costs.begin(), costs.end(),
+                       [](const FrameCost& a, const FrameCost& b) { return a.cubes < b.cubes; });
   std::printf("  most cubes: frame %lld at %.3f s, %d cubes, %.2f ms\n",
               static_cast<long long>(heaviest->index), static_cast<double>(heaviest->seconds),
               heaviest->cubes, heaviest->ms);
@@ -279,7 +279,7 @@ int main(int argc, char** argv) {
   if (mode == "ratio") {
     const double from = argc > 2 ? std::atof(argv[2]) : 96.6;
     const double to = argc > 3 ? std::atof(argv[3]) : 106.6;
-    return Ratio(from, to, argc > 4 ? argv[4] : "superfast");
+    return Ratio(from, to, argc > 4 ? argv[4] : "ultrafast");
   }
   if (mode == "profile") {
     const std::string size = argc > 2 ? argv[2] : "both";

@@ -60,30 +60,52 @@ std::vector<std::string> EncoderArguments(const CaptureOptions& options,
                                           const std::string& temporaryOutput) {
   const std::string size =
       std::to_string(options.resolution.width) + "x" + std::to_string(options.resolution.height);
-  std::vector<std::string> args = {"-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-                                   // The frames, top row first, exactly as many as are sent.
-                                   "-f", "rawvideo", "-pix_fmt", "rgba", "-video_size", size,
-                                   "-framerate", std::to_string(options.framesPerSecond), "-i",
-                                   "pipe:0",
-                                   // The song's stretch, already cut to the frames' length.
-                                   "-f", "wav", "-i", "/dev/fd/3", "-map", "0:v:0", "-map",
-                                   "1:a:0"};
+  std::vector<std::string> args = {
+      "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
+      // The frames, top row first, exactly as many as are sent.
+      "-f", "rawvideo", "-pix_fmt", "rgba", "-video_size", size, "-framerate",
+      std::to_string(options.framesPerSecond), "-i", "pipe:0",
+      // The song's stretch, already cut to the frames' length.
+      "-f", "wav", "-i", "/dev/fd/3", "-map", "0:v:0", "-map", "1:a:0"};
   if (options.kind == OutputKind::kLosslessMkv) {
     // FFV1 version 3 on planar-free RGB (alpha dropped), every frame a key frame with checksummed
     // slices: the archival master. FLAC keeps the decoded song exactly (24 bits of the float).
     const std::vector<std::string> lossless = {
-        "-c:v", "ffv1", "-level", "3", "-g", "1", "-slices", "4", "-slicecrc", "1",
-        "-pix_fmt", "bgr0", "-c:a", "flac", "-sample_fmt", "s32", "-f", "matroska"};
+        "-c:v", "ffv1",     "-level", "3",    "-g",   "1",           "-slices", "4",  "-slicecrc",
+        "1",    "-pix_fmt", "bgr0",   "-c:a", "flac", "-sample_fmt", "s32",     "-f", "matroska"};
     args.insert(args.end(), lossless.begin(), lossless.end());
   } else {
     // RGB to BT.709 limited-range YUV with the matrix the file is tagged with (ffmpeg's default
-    // conversion would use BT.601), chroma averaged rather than dropped.
+    // conversion would use BT.601), chroma averaged rather than dropped. x264's speed preset
+    // comes from the options (see CaptureOptions::preset).
     const std::vector<std::string> h264 = {
-        "-vf", "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int",
-        "-c:v", "libx264", "-preset", options.preset, "-crf", std::to_string(options.crf),
-        "-profile:v", "high", "-pix_fmt", "yuv420p", "-colorspace", "bt709",
-        "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv", "-c:a", "aac",
-        "-b:a", kAacBitrate};
+        "-vf",
+        "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int",
+        "-c:v",
+        "libx264",
+        "-preset",
+        options.preset,
+        // H.264 High needs the 8x8 transform, which "ultrafast" would turn off.
+        "-x264-params",
+        "8x8dct=1",
+        "-crf",
+        std::to_string(options.crf),
+        "-profile:v",
+        "high",
+        "-pix_fmt",
+        "yuv420p",
+        "-colorspace",
+        "bt709",
+        "-color_primaries",
+        "bt709",
+        "-color_trc",
+        "bt709",
+        "-color_range",
+        "tv",
+        "-c:a",
+        "aac",
+        "-b:a",
+        kAacBitrate};
     args.insert(args.end(), h264.begin(), h264.end());
     if (options.kind == OutputKind::kH264Mp4) {
       const std::vector<std::string> mp4 = {"-movflags", "+faststart", "-f", "mp4"};
@@ -97,8 +119,8 @@ std::vector<std::string> EncoderArguments(const CaptureOptions& options,
   return args;
 }
 
-bool StartEncoder(const std::string& program, const std::vector<std::string>& arguments,
-                  int songFd, EncoderProcess& encoder, std::string& error) {
+bool StartEncoder(const std::string& program, const std::vector<std::string>& arguments, int songFd,
+                  EncoderProcess& encoder, std::string& error) {
   encoder = EncoderProcess{};
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) {

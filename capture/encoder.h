@@ -31,8 +31,8 @@ std::vector<std::string> EncoderArguments(const CaptureOptions& options,
 
 // Starts `program` with `arguments` (argv[1..]); `songFd` becomes its descriptor 3. False, with
 // the line to print in `error`, when it cannot be started.
-bool StartEncoder(const std::string& program, const std::vector<std::string>& arguments,
-                  int songFd, EncoderProcess& encoder, std::string& error);
+bool StartEncoder(const std::string& program, const std::vector<std::string>& arguments, int songFd,
+                  EncoderProcess& encoder, std::string& error);
 
 // Writes all of `bytes`; false when the encoder has closed its input (it has failed or died).
 bool FeedEncoder(const EncoderProcess& encoder, const void* bytes, size_t count);

@@ -15,8 +15,10 @@ int64_t TimelineEndFrame(int framesPerSecond) {
     return TimelineEnded(floorf(FixedRateFrameTime(n, framesPerSecond) / kBeatSeconds));
   };
   int64_t n = static_cast<int64_t>(290.0 * 0.6 * framesPerSecond) - 2;
-  while (n > 0 && ended(n)) --n;
-  while (!ended(n)) ++n;
+  while (n > 0 && ended(n))
+    --n;
+  while (!ended(n))
+    ++n;
   return n;
 }
 
@@ -61,8 +63,8 @@ bool PlanFrames(const CaptureOptions& options, FramePlan& plan, std::string& err
     return false;
   }
   if (plan.firstFrame >= plan.endFrame) {
-    std::snprintf(line, sizeof line, "no frame at --fps %d lies between --from %g and --to %g",
-                  fps, options.fromSeconds, options.toSeconds);
+    std::snprintf(line, sizeof line, "no frame at --fps %d lies between --from %g and --to %g", fps,
+                  options.fromSeconds, options.toSeconds);
     error = line;
     return false;
   }

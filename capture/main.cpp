@@ -154,8 +154,8 @@ void StopRenderer(Renderer& r) {
 bool FastForward(Renderer& r, const FramePlan& plan) {
   const double firstSeconds =
       static_cast<double>(tc::FixedRateFrameTime(plan.firstFrame, plan.framesPerSecond));
-  const int64_t run = tc::FastForwardChoreography(gDemoState, r.constants.projectionMatrix,
-                                                  r.table, plan.framesPerSecond, firstSeconds);
+  const int64_t run = tc::FastForwardChoreography(gDemoState, r.constants.projectionMatrix, r.table,
+                                                  plan.framesPerSecond, firstSeconds);
   tc::BindCubeTexture(r.device, r.scene, gDemoState.textureIndex);
   if (run != plan.firstFrame) {
     Fail(kExitFailure, "fast-forward ran " + std::to_string(run) + " frames, " +

@@ -18,7 +18,7 @@ constexpr char kUsage[] =
     "  --from SECONDS       first frame: the first one at or after this time (default 0)\n"
     "  --to SECONDS         stop before this time (default: the end of the timeline)\n"
     "  --crf N              H.264 quality, 0..51, lower is better (default 18)\n"
-    "  --preset NAME        x264 preset, ultrafast..placebo (default superfast; slower ones\n"
+    "  --preset NAME        x264 preset, ultrafast..placebo (default ultrafast; slower ones\n"
     "                       give smaller files and take longer)\n"
     "  --lossless           lossless RGB (FFV1) with FLAC audio; OUTPUT must end in .mkv\n"
     "  --still SECONDS      one picture, the frame a capture at --fps shows at that time\n"
@@ -90,9 +90,8 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CaptureOptions& options, st
       options.lossless = true;
       continue;
     }
-    const bool takesValue = arg == "--size" || arg == "--fps" || arg == "--from" ||
-                            arg == "--to" || arg == "--crf" || arg == "--still" ||
-                            arg == "--preset";
+    const bool takesValue = arg == "--size" || arg == "--fps" || arg == "--from" || arg == "--to" ||
+                            arg == "--crf" || arg == "--still" || arg == "--preset";
     if (takesValue) {
       if (i + 1 >= argc) return bad(arg + " needs a value");
       const char* value = argv[++i];

@@ -18,9 +18,11 @@ struct CaptureOptions {
   double toSeconds = 0.0;
   int crf = 18;
   bool crfGiven = false;
-  // x264's speed/size trade-off. "superfast" keeps the encoder from slowing a 1080p capture on two
-  // cores shared with the software rasteriser by more than a third (bench/capture_bench.cpp).
-  std::string preset = "superfast";
+  // x264's speed/size trade-off. On two cores shared with the software rasteriser the encoder's
+  // CPU time is what slows a capture: "ultrafast" (with 8x8 transforms kept, so still H.264 High)
+  // keeps a 1080p capture at about 0.7 of the render-only rate where "superfast" gives 0.6, for
+  // files about half as large again (bench/capture_bench.cpp).
+  std::string preset = "ultrafast";
   bool presetGiven = false;
   bool lossless = false;
   bool still = false;

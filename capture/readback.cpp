@@ -37,9 +37,8 @@ bool CollectReadback(ReadbackRing& ring, uint8_t* topDown) {
   const size_t rowBytes = static_cast<size_t>(ring.resolution.width) * 4;
   const int height = ring.resolution.height;
   glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-  const void* mapped =
-      glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(rowBytes) * height,
-                       GL_MAP_READ_BIT);
+  const void* mapped = glMapBufferRange(
+      GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(rowBytes) * height, GL_MAP_READ_BIT);
   bool ok = mapped != nullptr;
   if (ok) {
     // OpenGL's row 0 is the bottom one.

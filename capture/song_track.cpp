@@ -70,12 +70,11 @@ StartupStatus WriteSongTrack(const FramePlan& plan, SongTrack& track) {
   if (track.fd < 0) {
     const int error = errno;
     ma_decoder_uninit(&decoder);
-    return StartupFailure("WriteSongTrack: cannot make a temporary file in %s: %s",
-                          folder.c_str(), std::strerror(error));
+    return StartupFailure("WriteSongTrack: cannot make a temporary file in %s: %s", folder.c_str(),
+                          std::strerror(error));
   }
-  ma_encoder_config encoderConfig =
-      ma_encoder_config_init(ma_encoding_format_wav, ma_format_f32, track.channels,
-                             track.sampleRate);
+  ma_encoder_config encoderConfig = ma_encoder_config_init(ma_encoding_format_wav, ma_format_f32,
+                                                           track.channels, track.sampleRate);
   ma_encoder encoder;
   result = ma_encoder_init(WriteToFd, SeekFd, &track.fd, &encoderConfig, &encoder);
   if (result != MA_SUCCESS) {
@@ -110,9 +109,9 @@ StartupStatus WriteSongTrack(const FramePlan& plan, SongTrack& track) {
     std::memset(chunk.get() + read * track.channels, 0,
                 (want - read) * track.channels * sizeof(float));
     ma_uint64 written = 0;
-    writeFailed = ma_encoder_write_pcm_frames(&encoder, chunk.get(), want, &written) !=
-                      MA_SUCCESS ||
-                  written != want;
+    writeFailed =
+        ma_encoder_write_pcm_frames(&encoder, chunk.get(), want, &written) != MA_SUCCESS ||
+        written != want;
     toWrite -= static_cast<int64_t>(want);
   }
   const int writeError = errno;

@@ -120,7 +120,7 @@ class Capture : public ::testing::Test {
 
   // The capture tool in the source tree (where resources/ is), with `args`.
   Outcome RunCapture(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
-                  const std::string& cwd = TC_SOURCE_DIR) {
+                     const std::string& cwd = TC_SOURCE_DIR) {
     std::vector<std::string> argv = {TC_CAPTURE_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
     return Run(argv, env, cwd);
@@ -165,8 +165,8 @@ class Capture : public ::testing::Test {
   }
 
   // ffprobe's "key=value" lines for one stream.
-  std::string Probe(const std::string& file, const std::string& stream,
-                    const std::string& entries, bool countFrames = false) {
+  std::string Probe(const std::string& file, const std::string& stream, const std::string& entries,
+                    bool countFrames = false) {
     std::vector<std::string> argv = {"ffprobe", "-v", "error", "-select_streams", stream};
     if (countFrames) argv.push_back("-count_frames");
     const std::vector<std::string> rest = {"-show_entries", entries, "-of", "default=nw=1", file};
@@ -223,8 +223,8 @@ TEST_F(Capture, SectionHasExactFrameCountDurationAndOneH264AndOneAacStream) {
   EXPECT_EQ(video["color_space"], "bt709");
   EXPECT_EQ(video["color_transfer"], "bt709");
   EXPECT_EQ(video["color_primaries"], "bt709");
-  auto audio =
-      KeyValues(Probe(out, "a:0", "stream=codec_name,profile,sample_rate,channels,duration,bit_rate"));
+  auto audio = KeyValues(
+      Probe(out, "a:0", "stream=codec_name,profile,sample_rate,channels,duration,bit_rate"));
   EXPECT_EQ(audio["codec_name"], "aac");
   EXPECT_EQ(audio["profile"], "LC");
   EXPECT_EQ(audio["sample_rate"], "44100");
@@ -319,8 +319,8 @@ TEST_F(Capture, SectionEqualsTheSameFramesAndSamplesOfACaptureFromZero) {
   ASSERT_EQ(wholeFrames.size(), 30 * kFrame720);
   ASSERT_EQ(sectionFrames.size(), 10 * kFrame720);
   for (int i = 0; i < 10; ++i) {
-    EXPECT_TRUE(wholeFrames.compare((20 + i) * kFrame720, kFrame720, sectionFrames,
-                                    i * kFrame720, kFrame720) == 0)
+    EXPECT_TRUE(wholeFrames.compare((20 + i) * kFrame720, kFrame720, sectionFrames, i * kFrame720,
+                                    kFrame720) == 0)
         << "frame " << 20 + i;
   }
   int channels = 0;
@@ -329,8 +329,8 @@ TEST_F(Capture, SectionEqualsTheSameFramesAndSamplesOfACaptureFromZero) {
   ASSERT_EQ(channels, 2);
   ASSERT_EQ(wholeSound.size(), 3u * kRate * 2);
   ASSERT_EQ(sectionSound.size(), 1u * kRate * 2);
-  EXPECT_TRUE(std::equal(sectionSound.begin(), sectionSound.end(),
-                         wholeSound.begin() + 2 * kRate * 2));
+  EXPECT_TRUE(
+      std::equal(sectionSound.begin(), sectionSound.end(), wholeSound.begin() + 2 * kRate * 2));
 
   // And the samples are the song as miniaudio decodes it, to FLAC's 24 bits.
   ma_decoder_config config = ma_decoder_config_init(ma_format_f32, 2, kRate);
@@ -403,7 +403,8 @@ TEST_F(Capture, AacTrackHasTheKicksOnTheBeatsWithinOneMillisecond) {
               1e3 * sum / found, 1e3 * worst, found);
 }
 
-// --- Refusals -------------------------------------------------------------------------------------
+// --- Refusals
+// -------------------------------------------------------------------------------------
 
 TEST_F(Capture, EveryBadArgumentGivesExitCode2AndOneLineAndNoFile) {
   const std::string mp4 = Path("out.mp4"), png = Path("out.png");
@@ -432,7 +433,7 @@ TEST_F(Capture, EveryBadArgumentGivesExitCode2AndOneLineAndNoFile) {
       {"--still", "10", "--from", "5", png},
       {"--lossless", mp4},
       {"--lossless", "--crf", "10", Path("out.mkv")},
-      {dir_},                       // a folder
+      {dir_},                     // a folder
       {Path("missing/out.mp4")},  // a folder that is not there
   };
   for (const auto& args : cases) {
@@ -497,15 +498,15 @@ TEST_F(Capture, HelpAndVersionGoToStandardOutput) {
   EXPECT_TRUE(o.err.empty());
 }
 
-// --- Stopping midway ------------------------------------------------------------------------------
+// --- Stopping midway
+// ------------------------------------------------------------------------------
 
 class CaptureStopped : public Capture {
  protected:
   // Starts a whole-song capture and waits until its encoder is running.
   pid_t StartLongCapture(std::vector<pid_t>* encoders) {
-    const pid_t pid =
-        Start({TC_CAPTURE_EXE, "--size", "720", "--fps", "30", Path("long.mp4")}, TC_SOURCE_DIR,
-              Path(".stdout"), Path(".stderr"));
+    const pid_t pid = Start({TC_CAPTURE_EXE, "--size", "720", "--fps", "30", Path("long.mp4")},
+                            TC_SOURCE_DIR, Path(".stdout"), Path(".stderr"));
     for (int i = 0; i < 200 && encoders->empty(); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       *encoders = ProcessesMentioning(dir_ + "/long.partial-");
