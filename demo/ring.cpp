@@ -9,7 +9,6 @@ namespace tc {
 void LoadNextShapeRow(RingState& ring, const ShapeTable& table) {
   int32_t row = ring.nextShapeRow;
   if (row >= kShapeTableRows) row = kShapeTableRows - 1;
-  if (row < 0) row = 0;
   ring.nextShapeRow = ring.nextShapeRow + 1;
   ring.instanceCount = ring.instanceCount + 5;
   ring.shape = table.rows[row];

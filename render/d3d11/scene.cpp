@@ -69,10 +69,10 @@ StartupStatus CreateTexture(ID3D11Device* device, const TextureImages& images, i
 
 }  // namespace
 
-StartupStatus LoadSceneResources(RenderDevice& renderDevice, const SceneConstants& constants,
+StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& constants,
                                  SceneResources& scene) {
   scene = SceneResources{};
-  ID3D11Device* device = renderDevice.device;
+  ID3D11Device* d3d = device.device;
 
   StartupStatus status = LoadMeshFile(kMeshPath, scene.mesh);
   if (!status.ok) return status;
@@ -82,18 +82,18 @@ StartupStatus LoadSceneResources(RenderDevice& renderDevice, const SceneConstant
   scene.indexFormat = mesh.indexSize == 4 ? DXGI_FORMAT_R32_UINT : DXGI_FORMAT_R16_UINT;
   scene.indexCount = mesh.indexCount;
 
-  status = CreateImmutableBuffer(device, mesh.vertexBytes, mesh.vertexByteCount,
+  status = CreateImmutableBuffer(d3d, mesh.vertexBytes, mesh.vertexByteCount,
                                  D3D11_BIND_VERTEX_BUFFER, "vertex buffer", scene.vertexBuffer);
   if (!status.ok) return status;
-  status = CreateImmutableBuffer(device, mesh.indexBytes, mesh.indexByteCount,
-                                 D3D11_BIND_INDEX_BUFFER, "index buffer", scene.indexBuffer);
+  status = CreateImmutableBuffer(d3d, mesh.indexBytes, mesh.indexByteCount, D3D11_BIND_INDEX_BUFFER,
+                                 "index buffer", scene.indexBuffer);
   if (!status.ok) return status;
 
   TextureImages images;
   status = LoadTextureImages(kTexturePaths, images);
   if (!status.ok) return status;
   for (int i = 0; i < kTextureFileCount; ++i) {
-    status = CreateTexture(device, images, i, scene);
+    status = CreateTexture(d3d, images, i, scene);
     if (!status.ok) {
       FreeTextureImages(images);
       return status;
@@ -111,7 +111,7 @@ StartupStatus LoadSceneResources(RenderDevice& renderDevice, const SceneConstant
   desc.StructureByteStride = 0;
   D3D11_SUBRESOURCE_DATA data = {};
   data.pSysMem = &constants;
-  const HRESULT hr = device->CreateBuffer(&desc, &data, &scene.constantBuffer);
+  const HRESULT hr = d3d->CreateBuffer(&desc, &data, &scene.constantBuffer);
   if (hr != S_OK) {
     return StartupFailure(
         "LoadSceneResources: CreateBuffer of the constant buffer failed "

@@ -1,6 +1,7 @@
 // The demo's frames at fixed times the plainest way: the frame pass through the real render verbs
-// on an off-screen context, each frame read back with a blocking glReadPixels before it is
-// presented. The capture tests compare the capture tool's pipelined output with these.
+// on an off-screen context, each frame read back by the tests' shared back-buffer reader (a
+// blocking read) before it is presented. The capture tests compare the capture tool's pipelined
+// output with these.
 //
 //   capture_reference_frames 1080|720 FPS FIRST COUNT OUT.rgb
 // writes frames FIRST .. FIRST + COUNT - 1 of a fresh run at FPS (frames before FIRST are run
@@ -17,6 +18,7 @@
 #include "demo/frame.h"
 #include "demo/shape_table.h"
 #include "render/render.h"
+#include "tests/support/back_buffer.h"
 
 namespace {
 
@@ -64,21 +66,23 @@ int main(int argc, char** argv) {
   }
   tc::BindCubeTexture(device, scene, gDemoState.textureIndex);
   tc::FrameRenderer renderer{device, scene, program, constants};
-  const size_t row = static_cast<size_t>(resolution.width) * 3;
-  std::vector<unsigned char> pixels(row * resolution.height);
-  std::vector<unsigned char> flipped(pixels.size());
+  tc::test::Pixels pixels;
+  std::vector<unsigned char> rgb(static_cast<size_t>(resolution.width) * resolution.height * 3);
   for (long long n = first; n < first + count; ++n) {
     std::ostringstream beats;
     tc::RunChoreographyFrame(gDemoState, constants.projectionMatrix, table,
                              tc::FixedRateFrameTime(n, fps), beats, renderer);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, resolution.width, resolution.height, GL_RGB, GL_UNSIGNED_BYTE,
-                 pixels.data());
-    for (int y = 0; y < resolution.height; ++y) {
-      std::memcpy(&flipped[y * row], &pixels[(resolution.height - 1 - y) * row], row);
+    if (!tc::test::ReadBackBuffer(device, pixels) || pixels.width != resolution.width ||
+        pixels.height != resolution.height) {
+      std::fprintf(stderr, "capture_reference_frames: reading frame %lld back failed\n", n);
+      return 1;
     }
-    std::fwrite(flipped.data(), 1, flipped.size(), out);
+    for (size_t i = 0, o = 0; i < pixels.rgba.size(); i += 4, o += 3) {
+      rgb[o] = pixels.rgba[i];
+      rgb[o + 1] = pixels.rgba[i + 1];
+      rgb[o + 2] = pixels.rgba[i + 2];
+    }
+    std::fwrite(rgb.data(), 1, rgb.size(), out);
     tc::PresentFrame(device);
   }
   tc::ReleaseShaderProgram(program);

@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "stb_image_write.h"
+#include "tests/support/back_buffer.h"
 
 namespace tc::test {
 
@@ -41,17 +43,18 @@ void GlContext::ReleaseScene(SceneResources& scene) {
   ReleaseSceneResources(scene);
 }
 
-std::vector<Rgba> GlContext::ReadBackBuffer() const {
+std::vector<Rgba> GlContext::ReadBackBuffer() {
   std::vector<Rgba> pixels(static_cast<size_t>(resolution.width) * resolution.height);
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, resolution.width, resolution.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  Pixels read;
+  if (tc::test::ReadBackBuffer(device, read) && read.width == resolution.width &&
+      read.height == resolution.height) {
+    std::memcpy(pixels.data(), read.rgba.data(), read.rgba.size());
+  }
   return pixels;
 }
 
 Rgba GlContext::Pixel(const std::vector<Rgba>& pixels, int x, int yFromTop) const {
-  const int row = resolution.height - 1 - yFromTop;
-  return pixels[static_cast<size_t>(row) * resolution.width + x];
+  return pixels[static_cast<size_t>(yFromTop) * resolution.width + x];
 }
 
 bool GlContext::SavePng(const std::vector<Rgba>& pixels, const std::string& path) const {
@@ -59,10 +62,8 @@ bool GlContext::SavePng(const std::vector<Rgba>& pixels, const std::string& path
   std::vector<Rgba> opaque = pixels;
   for (Rgba& p : opaque)
     p.a = 255;
-  stbi_flip_vertically_on_write(1);
   const int ok = stbi_write_png(path.c_str(), resolution.width, resolution.height, 4, opaque.data(),
                                 resolution.width * 4);
-  stbi_flip_vertically_on_write(0);
   return ok != 0;
 }
 

@@ -26,8 +26,8 @@ class GlContext {
   bool LoadScene(const std::string& folder, SceneResources& scene, std::string* error);
   void ReleaseScene(SceneResources& scene);
 
-  // The back buffer, read before any swap; row 0 is the bottom row.
-  std::vector<Rgba> ReadBackBuffer() const;
+  // The back buffer, read before any swap; row 0 is the top row.
+  std::vector<Rgba> ReadBackBuffer();
   Rgba Pixel(const std::vector<Rgba>& pixels, int x, int yFromTop) const;
   // Writes the pixels top row first.
   bool SavePng(const std::vector<Rgba>& pixels, const std::string& path) const;

@@ -23,9 +23,7 @@
 #include "demo/frame.h"
 #include "render/render.h"
 #include "stb_image_write.h"
-#if defined(TC_RENDER_D3D11)
-#include "tests/windows/back_buffer.h"
-#endif
+#include "tests/support/back_buffer.h"
 
 namespace {
 
@@ -45,27 +43,12 @@ void ZeroNextJitterDigit() {
   }
 }
 
-// The finished frame, top row first, 4 bytes per pixel.
-bool ReadFrame(tc::RenderDevice& rd, int width, int height, std::vector<unsigned char>& rgba) {
-  rgba.assign(static_cast<size_t>(width) * height * 4, 0);
-#if defined(TC_RENDER_D3D11)
-  tc::wintest::Pixels pixels;
-  if (!tc::wintest::ReadBackBuffer(rd, pixels)) return false;
-  if (pixels.width != width || pixels.height != height) return false;
-  rgba = pixels.rgba;
-#else
-  (void)rd;
-  std::vector<unsigned char> bottomUp(rgba.size());
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-  for (int y = 0; y < height; ++y) {
-    const unsigned char* row = &bottomUp[static_cast<size_t>(height - 1 - y) * width * 4];
-    std::copy(row, row + width * 4, &rgba[static_cast<size_t>(y) * width * 4]);
-  }
-#endif
-  for (size_t i = 3; i < rgba.size(); i += 4)
-    rgba[i] = 255;
+// The finished frame, top row first, opaque (the screen shows no alpha).
+bool ReadFrame(tc::RenderDevice& device, tc::Resolution resolution, tc::test::Pixels& pixels) {
+  if (!tc::test::ReadBackBuffer(device, pixels)) return false;
+  if (pixels.width != resolution.width || pixels.height != resolution.height) return false;
+  for (size_t i = 3; i < pixels.rgba.size(); i += 4)
+    pixels.rgba[i] = 255;
   return true;
 }
 
@@ -101,7 +84,7 @@ int main(int argc, char** argv) {
 
   NullBuffer nullBuffer;
   std::ostream beatLog(&nullBuffer);
-  std::vector<unsigned char> rgba;
+  tc::test::Pixels pixels;
   int written = 0;
   for (int i = 2; i < argc; ++i) {
     char* end = nullptr;
@@ -117,13 +100,13 @@ int main(int argc, char** argv) {
     tc::BindCubeTexture(device, scene, state.textureIndex);
     ZeroNextJitterDigit();
     tc::RunChoreographyFrame(state, constants.projectionMatrix, table, seconds, beatLog, renderer);
-    if (!ReadFrame(device, resolution.width, resolution.height, rgba)) {
+    if (!ReadFrame(device, resolution, pixels)) {
       std::fprintf(stderr, "frame-shot: could not read the frame at %s s\n", argv[i]);
       return 1;
     }
     tc::PresentFrame(device);
     const std::string path = std::string(argv[1]) + "/frame-" + std::to_string(i - 2) + ".png";
-    if (!stbi_write_png(path.c_str(), resolution.width, resolution.height, 4, rgba.data(),
+    if (!stbi_write_png(path.c_str(), resolution.width, resolution.height, 4, pixels.rgba.data(),
                         resolution.width * 4)) {
       std::fprintf(stderr, "frame-shot: could not write %s\n", path.c_str());
       return 1;

@@ -6,7 +6,7 @@
 
 #include "app/window.h"
 #include "render/render.h"
-#include "tests/windows/back_buffer.h"
+#include "tests/support/back_buffer.h"
 #include "tests/windows/harness.h"
 #include "tests/windows/scene_files.h"
 
@@ -14,6 +14,9 @@ namespace tc::wintest {
 namespace {
 
 constexpr Resolution kBuildResolution = {TC_WIDTH, TC_HEIGHT};
+using test::PixelNear;
+using test::Pixels;
+using test::ReadBackBuffer;
 
 // Everything a scene needs, created through the start-up operations in their real order.
 struct Renderer {

@@ -9,7 +9,6 @@
 //   P <16 floats of the projection as stored>
 //   W <16 floats of one world matrix as stored>        (c lines, in draw order)
 // Floats use %.9g, which reads back to the same 32-bit float.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,7 +61,6 @@ bool ParseSongTime(const char* line, float& out, bool& blank) {
   blank = (*p == '\0');
   if (blank) return false;
   char* end = nullptr;
-  errno = 0;
   const float value = std::strtof(p, &end);
   if (end == p) return false;
   while (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n')

@@ -1,5 +1,6 @@
-// Reads the swap chain's back buffer into memory through a staging copy; called after the draws
-// and before PresentFrame, while the buffer still holds the frame.
+// The finished frame, read back from the back buffer after the draws and before PresentFrame,
+// while the buffer still holds it. One reader for every test and tool that looks at pixels; twin
+// implementations: back_buffer_gl.cpp and back_buffer_d3d11.cpp.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +8,7 @@
 
 #include "render/render.h"
 
-namespace tc::wintest {
+namespace tc::test {
 
 struct Pixels {
   int width = 0;
@@ -17,9 +18,10 @@ struct Pixels {
   const uint8_t* At(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
 };
 
+// The whole back buffer (the window's drawable), rows top-down.
 bool ReadBackBuffer(RenderDevice& device, Pixels& pixels);
 
 // True when every channel of the pixel at (x, y) is within `tolerance` of `expected`.
 bool PixelNear(const Pixels& pixels, int x, int y, const uint8_t (&expected)[4], int tolerance);
 
-}  // namespace tc::wintest
+}  // namespace tc::test
