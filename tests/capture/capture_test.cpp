@@ -235,6 +235,18 @@ TEST_F(Capture, SectionHasExactFrameCountDurationAndOneH264AndOneAacStream) {
   EXPECT_GE(std::atoi(audio["bit_rate"].c_str()), 192000);
 }
 
+// Like the demo, a capture ends with the first frame whose beat exceeds 289: at 10 fps that is
+// frame 1740 at 174.0 s (174 / 0.6 rounds to beat 290 in single precision), so 173.5 s on gives
+// frames 1735 to 1740.
+TEST_F(Capture, DefaultEndIsTheFirstFrameWhoseBeatExceeds289) {
+  const std::string out = Path("end.mp4");
+  const Outcome o = RunCapture({"--size", "720", "--fps", "10", "--from", "173.5", out});
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_EQ(KeyValues(Probe(out, "v:0", "stream=nb_read_frames", true))["nb_read_frames"], "6");
+  // Nothing lies after it: a start after it is refused.
+  EXPECT_EQ(RunCapture({"--size", "720", "--fps", "10", "--from", "174.05", out}).exitCode, 2);
+}
+
 // The pipelined read-back (pixel-pack buffers, flipped rows, the pipe) must hand the encoder
 // exactly what the render verbs drew; the lossless master must keep it; a still must be the same
 // frame as the video at that time, a decimal time included.
