@@ -3,12 +3,15 @@
 // every object of the run and hands them by reference to the operations; DemoState is the one
 // process-wide state.
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "app/build_resolution.h"
+#include "app/resource_lookup.h"
 #include "app/window.h"
 #include "audio/music.h"
 #include "base/status.h"
+#include "base/version.h"
 #include "demo/frame.h"
 #include "demo/shape_table.h"
 #include "demo/timeline.h"
@@ -28,9 +31,13 @@ int FailStartup(const tc::StartupStatus& status) {
 
 }  // namespace
 
-int main(int /*argc*/, char** /*argv*/) {
+int main(int argc, char** argv) {
   tc::DemoState& state = gDemoState;
   const tc::Resolution resolution = tc::kBuildResolution;
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("zephyrine-%d %s\n", resolution.height, TC_VERSION);
+    return 0;
+  }
 
   tc::WindowHandle window = nullptr;
   tc::RenderDevice device;
@@ -41,17 +48,21 @@ int main(int /*argc*/, char** /*argv*/) {
   tc::MusicPlayer music;
   tc::SceneConstants constants = {};  // all zero: the constant buffer's initial content
   tc::ShapeTable table;
+  tc::ResourcePaths resources;
 
-  tc::StartupStatus status = tc::CreatePresentationWindow(resolution, window);
+  // Before the window: a run that cannot find its files ends without one flashing up.
+  tc::StartupStatus status = tc::FindResourceFolder(resources);
+  if (!status.ok) return FailStartup(status);
+  status = tc::CreatePresentationWindow(resolution, window);
   if (!status.ok) return FailStartup(status);
   status = tc::CreateRenderDevice(window, resolution, device);
   if (!status.ok) return FailStartup(status);
-  status = tc::LoadSceneResources(device, constants, scene);
+  status = tc::LoadSceneResources(device, constants, resources, scene);
   if (!status.ok) return FailStartup(status);
   status = tc::BuildShaderProgram(device, program);
   if (!status.ok) return FailStartup(status);
   // Last of the loading: the song, and with it the clock, starts only now.
-  status = tc::StartMusic(music);
+  status = tc::StartMusic(music, resources);
   if (!status.ok) return FailStartup(status);
   tc::BuildShapeTable(table);
 

@@ -5,13 +5,7 @@
 
 namespace tc {
 
-#if defined(_WIN32)
-const char* const kSongPath = "resources\\audio.mp3";
-#else
-const char* const kSongPath = "resources/audio.mp3";
-#endif
-
-StartupStatus StartMusic(MusicPlayer& player) {
+StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources) {
   // No configuration: the system's default device in its native format, started as the last step
   // of initialisation (it plays silence until the song starts).
   ma_result result = ma_engine_init(nullptr, &player.engine);
@@ -23,13 +17,14 @@ StartupStatus StartMusic(MusicPlayer& player) {
 
   // Flags 0: neither streamed nor pre-decoded nor loaded in the background. The call returns with
   // the whole encoded file in memory; decoding happens on the playback thread.
-  result = ma_sound_init_from_file(&player.engine, kSongPath, 0, nullptr, nullptr, &player.song);
+  result =
+      ma_sound_init_from_file(&player.engine, resources.song, 0, nullptr, nullptr, &player.song);
   if (result != MA_SUCCESS) {
     // The engine's playback thread holds a pointer into the player, which lives in main's frame:
     // stop and free the engine before main returns rather than let that thread outlive it.
     ma_engine_uninit(&player.engine);
     player.engineReady = false;
-    return StartupFailure("StartMusic: %s: ma_sound_init_from_file failed: %s (%d)", kSongPath,
+    return StartupFailure("StartMusic: %s: ma_sound_init_from_file failed: %s (%d)", resources.song,
                           ma_result_description(result), static_cast<int>(result));
   }
   player.songReady = true;

@@ -1,7 +1,8 @@
-// The song and its clock: miniaudio plays "resources/audio.mp3" once, and the position up to
-// which it has decoded the song is the demo's only clock.
+// The song and its clock: miniaudio plays the song file (audio.mp3 in the resources folder) once,
+// and the position up to which it has decoded the song is the demo's only clock.
 #pragma once
 
+#include "base/resource_paths.h"
 #include "base/status.h"
 
 #include "miniaudio.h"
@@ -17,9 +18,7 @@ struct MusicPlayer {
   bool songReady = false;
 };
 
-extern const char* const kSongPath;
-
-StartupStatus StartMusic(MusicPlayer& player);
+StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources);
 // Song position in seconds; 0.0 when the query fails.
 float ReadSongClock(MusicPlayer& player);
 // Stops the song, then the engine's playback device.

@@ -62,7 +62,9 @@ struct Context {
 bool Open(Context& c, tc::Resolution resolution) {
   tc::StartupStatus status = tc::CreatePresentationWindow(resolution, c.window);
   if (status.ok) status = tc::CreateRenderDevice(c.window, resolution, c.device);
-  if (status.ok) status = tc::LoadSceneResources(c.device, c.constants, c.scene);
+  tc::ResourcePaths resources;
+  tc::SetResourceFolder(tc::kWorkingDirectoryResources, resources);
+  if (status.ok) status = tc::LoadSceneResources(c.device, c.constants, resources, c.scene);
   if (status.ok) status = tc::BuildShaderProgram(c.device, c.program);
   if (!status.ok) {
     std::fprintf(stderr, "capture_bench: %s\n", status.message);

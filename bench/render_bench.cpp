@@ -104,7 +104,11 @@ std::vector<Mat4> HeaviestFrame(SceneConstants& constants) {
 bool Open(Bench& bench, Resolution resolution) {
   if (!Check(CreatePresentationWindow(resolution, bench.window))) return false;
   if (!Check(CreateRenderDevice(bench.window, resolution, bench.device))) return false;
-  if (!Check(LoadSceneResources(bench.device, bench.constants, bench.scene))) return false;
+  ResourcePaths resources;
+  SetResourceFolder(kWorkingDirectoryResources, resources);
+  if (!Check(LoadSceneResources(bench.device, bench.constants, resources, bench.scene))) {
+    return false;
+  }
   if (!Check(BuildShaderProgram(bench.device, bench.program))) return false;
   bench.worlds = HeaviestFrame(bench.constants);
   bench.instancedProgram = CompileReference(bench.program);

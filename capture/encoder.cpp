@@ -79,33 +79,12 @@ std::vector<std::string> EncoderArguments(const CaptureOptions& options,
     // conversion would use BT.601), chroma averaged rather than dropped. x264's speed preset
     // comes from the options (see CaptureOptions::preset).
     const std::vector<std::string> h264 = {
-        "-vf",
-        "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int",
-        "-c:v",
-        "libx264",
-        "-preset",
-        options.preset,
+        "-vf", "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int",
+        "-c:v", "libx264", "-preset", options.preset,
         // H.264 High needs the 8x8 transform, which "ultrafast" would turn off.
-        "-x264-params",
-        "8x8dct=1",
-        "-crf",
-        std::to_string(options.crf),
-        "-profile:v",
-        "high",
-        "-pix_fmt",
-        "yuv420p",
-        "-colorspace",
-        "bt709",
-        "-color_primaries",
-        "bt709",
-        "-color_trc",
-        "bt709",
-        "-color_range",
-        "tv",
-        "-c:a",
-        "aac",
-        "-b:a",
-        kAacBitrate};
+        "-x264-params", "8x8dct=1", "-crf", std::to_string(options.crf), "-profile:v", "high",
+        "-pix_fmt", "yuv420p", "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc",
+        "bt709", "-color_range", "tv", "-c:a", "aac", "-b:a", kAacBitrate};
     args.insert(args.end(), h264.begin(), h264.end());
     if (options.kind == OutputKind::kH264Mp4) {
       const std::vector<std::string> mp4 = {"-movflags", "+faststart", "-f", "mp4"};

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/resource_lookup.h"
 #include "app/window.h"
 #include "capture/encoder.h"
 #include "capture/frame_plan.h"
@@ -121,6 +122,7 @@ struct Renderer {
   tc::ShaderProgram program;
   tc::SceneConstants constants = {};  // all zero: the constant buffer's initial content
   tc::ShapeTable table;
+  tc::ResourcePaths resources;
 };
 
 // The demo's start-up order, on SDL's off-screen (EGL) driver unless SDL_VIDEODRIVER says
@@ -129,9 +131,10 @@ bool StartRenderer(Renderer& r, tc::Resolution resolution) {
   SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
   // SIGINT and SIGTERM stay ours: SDL would turn them into a quit event nobody polls.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  tc::StartupStatus status = tc::CreatePresentationWindow(resolution, r.window);
+  tc::StartupStatus status = tc::FindResourceFolder(r.resources);
+  if (status.ok) status = tc::CreatePresentationWindow(resolution, r.window);
   if (status.ok) status = tc::CreateRenderDevice(r.window, resolution, r.device);
-  if (status.ok) status = tc::LoadSceneResources(r.device, r.constants, r.scene);
+  if (status.ok) status = tc::LoadSceneResources(r.device, r.constants, r.resources, r.scene);
   if (status.ok) status = tc::BuildShaderProgram(r.device, r.program);
   if (!status.ok) {
     std::fprintf(stderr, "%s\n", status.message);
@@ -232,7 +235,7 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
   Renderer r;
   if (!StartRenderer(r, options.resolution)) return kExitFailure;
   SongTrack song;
-  const tc::StartupStatus songStatus = WriteSongTrack(plan, song);
+  const tc::StartupStatus songStatus = WriteSongTrack(plan, r.resources, song);
   if (!songStatus.ok) {
     std::fprintf(stderr, "%s\n", songStatus.message);
     return kExitFailure;

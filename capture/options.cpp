@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/version.h"
+
 namespace tc::capture {
 namespace {
 
@@ -25,7 +27,8 @@ constexpr char kUsage[] =
     "  --help, --version\n"
     "\n"
     "OUTPUT: .mp4 or .mkv (H.264 High yuv420p BT.709 + AAC), .mkv with --lossless, .png with\n"
-    "--still. Run from the folder that holds resources/. Needs the ffmpeg program for video.\n"
+    "--still. Reads resources/ from the working directory, else from beside the program.\n"
+    "Needs the ffmpeg program for video.\n"
     "Exit codes: 0 done, 1 start-up or encoding failure, 2 bad argument, 128+N on signal N.\n";
 
 bool EndsWith(const std::string& text, const char* suffix) {

@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 
-#include "audio/music.h"
 #include "miniaudio.h"
 
 namespace tc::capture {
@@ -44,22 +43,23 @@ int OpenAnonymousFile(std::string& folder) {
 
 }  // namespace
 
-StartupStatus WriteSongTrack(const FramePlan& plan, SongTrack& track) {
+StartupStatus WriteSongTrack(const FramePlan& plan, const ResourcePaths& resources,
+                             SongTrack& track) {
   track = SongTrack{};
   // The song's own format: no conversion, no resampling.
   ma_decoder_config config = ma_decoder_config_init(ma_format_f32, 0, 0);
   ma_decoder decoder;
-  ma_result result = ma_decoder_init_file(kSongPath, &config, &decoder);
+  ma_result result = ma_decoder_init_file(resources.song, &config, &decoder);
   if (result != MA_SUCCESS) {
-    return StartupFailure("WriteSongTrack: %s: ma_decoder_init_file failed: %s (%d)", kSongPath,
-                          ma_result_description(result), static_cast<int>(result));
+    return StartupFailure("WriteSongTrack: %s: ma_decoder_init_file failed: %s (%d)",
+                          resources.song, ma_result_description(result), static_cast<int>(result));
   }
   ma_format format;
   ma_decoder_get_data_format(&decoder, &format, &track.channels, &track.sampleRate, nullptr, 0);
   if (track.channels == 0 || track.sampleRate == 0) {
     ma_decoder_uninit(&decoder);
     return StartupFailure("WriteSongTrack: %s: the decoder reports no channels or no rate",
-                          kSongPath);
+                          resources.song);
   }
   const int fps = plan.framesPerSecond;
   const int64_t skip = AudioFrameAt(plan.firstFrame, fps, track.sampleRate);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "base/resource_paths.h"
 #include "base/status.h"
 #include "capture/frame_plan.h"
 
@@ -18,9 +19,10 @@ struct SongTrack {
   int64_t frames = 0;  // per channel
 };
 
-// Decodes the song (tc::kSongPath) and writes the plan's stretch of it. A song that ends before
-// the last frame is padded with silence.
-StartupStatus WriteSongTrack(const FramePlan& plan, SongTrack& track);
+// Decodes the song (audio.mp3 in the resources folder) and writes the plan's stretch of it. A song
+// that ends before the last frame is padded with silence.
+StartupStatus WriteSongTrack(const FramePlan& plan, const ResourcePaths& resources,
+                             SongTrack& track);
 void ReleaseSongTrack(SongTrack& track);
 
 }  // namespace tc::capture

@@ -7,21 +7,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/resource_paths.h"
 #include "base/status.h"
 
 struct cgltf_data;
 
 namespace tc {
-
-#if defined(_WIN32)
-#define TC_RESOURCE_DIR "resources\\"
-#else
-#define TC_RESOURCE_DIR "resources/"
-#endif
-constexpr const char* kMeshPath = TC_RESOURCE_DIR "mesh2.glb";
-constexpr int kTextureFileCount = 3;
-constexpr const char* kTexturePaths[kTextureFileCount] = {
-    TC_RESOURCE_DIR "texture1.png", TC_RESOURCE_DIR "texture2.png", TC_RESOURCE_DIR "texture3.png"};
 
 // The position stream and the indices of the first primitive of the first mesh, ready to copy into
 // GPU buffers. Every pointer points into `document` (or into `widenedIndices`), which lives until

@@ -14,6 +14,7 @@
 
 #include "app/window_handle.h"
 #include "base/resolution.h"
+#include "base/resource_paths.h"
 #include "base/status.h"
 #include "demo/transform.h"
 #include "render/scene_constants.h"
@@ -31,10 +32,11 @@ namespace tc {
 StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device);
 void ReleaseRenderDevice(RenderDevice& device);
 
-// Mesh, vertex and index buffers, the three textures and the 128-byte constant buffer, whose
-// initial content is `constants` (all zero at start-up). The release ends with the mesh document.
+// Mesh, vertex and index buffers, the three textures (from the files `resources` names) and the
+// 128-byte constant buffer, whose initial content is `constants` (all zero at start-up). The
+// release ends with the mesh document.
 StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& constants,
-                                 SceneResources& scene);
+                                 const ResourcePaths& resources, SceneResources& scene);
 void ReleaseSceneResources(SceneResources& scene);
 
 // Compiles the cube shader from the text the program carries and makes the input layout.

@@ -8,7 +8,8 @@ namespace tc {
 namespace {
 
 StartupStatus CreateImmutableBuffer(ID3D11Device* device, const void* bytes, uint32_t byteCount,
-                                    UINT bindFlags, const char* what, ID3D11Buffer*& buffer) {
+                                    UINT bindFlags, const char* meshPath, const char* what,
+                                    ID3D11Buffer*& buffer) {
   D3D11_BUFFER_DESC desc = {};
   desc.ByteWidth = byteCount;
   desc.Usage = D3D11_USAGE_DEFAULT;
@@ -23,14 +24,14 @@ StartupStatus CreateImmutableBuffer(ID3D11Device* device, const void* bytes, uin
     return StartupFailure(
         "LoadSceneResources: %s: CreateBuffer of the %s (%u bytes) failed "
         "(HRESULT 0x%08lx)",
-        kMeshPath, what, byteCount, static_cast<unsigned long>(hr));
+        meshPath, what, byteCount, static_cast<unsigned long>(hr));
   }
   return StartupOk();
 }
 
 // Creates texture i and its view from the decoded image i.
 StartupStatus CreateTexture(ID3D11Device* device, const TextureImages& images, int i,
-                            SceneResources& scene) {
+                            const char* path, SceneResources& scene) {
   D3D11_TEXTURE2D_DESC desc = {};
   desc.Width = static_cast<UINT>(images.width);
   desc.Height = static_cast<UINT>(images.height);
@@ -50,8 +51,7 @@ StartupStatus CreateTexture(ID3D11Device* device, const TextureImages& images, i
   HRESULT hr = device->CreateTexture2D(&desc, &data, &scene.textures[i]);
   if (hr != S_OK) {
     return StartupFailure("LoadSceneResources: %s: CreateTexture2D %dx%d failed (HRESULT 0x%08lx)",
-                          kTexturePaths[i], images.width, images.height,
-                          static_cast<unsigned long>(hr));
+                          path, images.width, images.height, static_cast<unsigned long>(hr));
   }
   D3D11_SHADER_RESOURCE_VIEW_DESC viewDesc = {};
   viewDesc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
@@ -61,8 +61,8 @@ StartupStatus CreateTexture(ID3D11Device* device, const TextureImages& images, i
   hr = device->CreateShaderResourceView(scene.textures[i], &viewDesc, &scene.textureViews[i]);
   if (hr != S_OK) {
     return StartupFailure(
-        "LoadSceneResources: %s: CreateShaderResourceView failed (HRESULT 0x%08lx)",
-        kTexturePaths[i], static_cast<unsigned long>(hr));
+        "LoadSceneResources: %s: CreateShaderResourceView failed (HRESULT 0x%08lx)", path,
+        static_cast<unsigned long>(hr));
   }
   return StartupOk();
 }
@@ -70,11 +70,11 @@ StartupStatus CreateTexture(ID3D11Device* device, const TextureImages& images, i
 }  // namespace
 
 StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& constants,
-                                 SceneResources& scene) {
+                                 const ResourcePaths& resources, SceneResources& scene) {
   scene = SceneResources{};
   ID3D11Device* d3d = device.device;
 
-  StartupStatus status = LoadMeshFile(kMeshPath, scene.mesh);
+  StartupStatus status = LoadMeshFile(resources.mesh, scene.mesh);
   if (!status.ok) return status;
   const MeshData& mesh = scene.mesh;
   scene.vertexStride = mesh.vertexStride;
@@ -82,18 +82,21 @@ StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& con
   scene.indexFormat = mesh.indexSize == 4 ? DXGI_FORMAT_R32_UINT : DXGI_FORMAT_R16_UINT;
   scene.indexCount = mesh.indexCount;
 
-  status = CreateImmutableBuffer(d3d, mesh.vertexBytes, mesh.vertexByteCount,
-                                 D3D11_BIND_VERTEX_BUFFER, "vertex buffer", scene.vertexBuffer);
+  status =
+      CreateImmutableBuffer(d3d, mesh.vertexBytes, mesh.vertexByteCount, D3D11_BIND_VERTEX_BUFFER,
+                            resources.mesh, "vertex buffer", scene.vertexBuffer);
   if (!status.ok) return status;
   status = CreateImmutableBuffer(d3d, mesh.indexBytes, mesh.indexByteCount, D3D11_BIND_INDEX_BUFFER,
-                                 "index buffer", scene.indexBuffer);
+                                 resources.mesh, "index buffer", scene.indexBuffer);
   if (!status.ok) return status;
 
   TextureImages images;
-  status = LoadTextureImages(kTexturePaths, images);
+  const char* const texturePaths[kTextureFileCount] = {resources.textures[0], resources.textures[1],
+                                                       resources.textures[2]};
+  status = LoadTextureImages(texturePaths, images);
   if (!status.ok) return status;
   for (int i = 0; i < kTextureFileCount; ++i) {
-    status = CreateTexture(d3d, images, i, scene);
+    status = CreateTexture(d3d, images, i, texturePaths[i], scene);
     if (!status.ok) {
       FreeTextureImages(images);
       return status;

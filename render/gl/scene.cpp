@@ -12,8 +12,8 @@ void ClearGlErrors() {
   }
 }
 
-StartupStatus GlFailure(const char* what, GLenum error) {
-  return StartupFailure("LoadSceneResources: %s failed: GL error 0x%04x", what,
+StartupStatus GlFailure(const char* what, const char* path, GLenum error) {
+  return StartupFailure("LoadSceneResources: %s%s failed: GL error 0x%04x", what, path,
                         static_cast<unsigned>(error));
 }
 
@@ -31,9 +31,9 @@ GLuint CreateStaticBuffer(const void* data, GLsizeiptr size) {
 }  // namespace
 
 StartupStatus LoadSceneResources(RenderDevice& /*device*/, const SceneConstants& constants,
-                                 SceneResources& scene) {
+                                 const ResourcePaths& resources, SceneResources& scene) {
   scene = SceneResources{};
-  StartupStatus status = LoadMeshFile(kMeshPath, scene.mesh);
+  StartupStatus status = LoadMeshFile(resources.mesh, scene.mesh);
   if (!status.ok) return status;
   const MeshData& mesh = scene.mesh;
   scene.vertexStride = static_cast<GLsizei>(mesh.vertexStride);
@@ -43,15 +43,17 @@ StartupStatus LoadSceneResources(RenderDevice& /*device*/, const SceneConstants&
   ClearGlErrors();
   scene.vertexBuffer = CreateStaticBuffer(mesh.vertexBytes, mesh.vertexByteCount);
   if (GLenum error = glGetError(); error != GL_NO_ERROR) {
-    return GlFailure("vertex buffer of " TC_RESOURCE_DIR "mesh2.glb", error);
+    return GlFailure("vertex buffer of ", resources.mesh, error);
   }
   scene.indexBuffer = CreateStaticBuffer(mesh.indexBytes, mesh.indexByteCount);
   if (GLenum error = glGetError(); error != GL_NO_ERROR) {
-    return GlFailure("index buffer of " TC_RESOURCE_DIR "mesh2.glb", error);
+    return GlFailure("index buffer of ", resources.mesh, error);
   }
 
   TextureImages images;
-  status = LoadTextureImages(kTexturePaths, images);
+  const char* const texturePaths[kTextureFileCount] = {resources.textures[0], resources.textures[1],
+                                                       resources.textures[2]};
+  status = LoadTextureImages(texturePaths, images);
   if (!status.ok) return status;
   // Rows go up in stb_image's order, so texture coordinate (0, 0) is each file's first pixel.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -72,7 +74,7 @@ StartupStatus LoadSceneResources(RenderDevice& /*device*/, const SceneConstants&
     if (GLenum error = glGetError(); error != GL_NO_ERROR) {
       FreeTextureImages(images);
       return StartupFailure("LoadSceneResources: %s: texture of %dx%d failed: GL error 0x%04x",
-                            kTexturePaths[i], images.width, images.height,
+                            texturePaths[i], images.width, images.height,
                             static_cast<unsigned>(error));
     }
   }
@@ -85,7 +87,7 @@ StartupStatus LoadSceneResources(RenderDevice& /*device*/, const SceneConstants&
   glBufferData(GL_UNIFORM_BUFFER, sizeof(SceneConstants), nullptr, GL_STREAM_DRAW);
   glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof(SceneConstants), &constants);
   if (GLenum error = glGetError(); error != GL_NO_ERROR) {
-    return GlFailure("uniform buffer of the scene constants", error);
+    return GlFailure("uniform buffer of the scene constants", "", error);
   }
   return StartupOk();
 }

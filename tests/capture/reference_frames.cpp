@@ -49,7 +49,9 @@ int main(int argc, char** argv) {
   tc::SceneConstants constants = {};
   tc::StartupStatus status = tc::CreatePresentationWindow(resolution, window);
   if (status.ok) status = tc::CreateRenderDevice(window, resolution, device);
-  if (status.ok) status = tc::LoadSceneResources(device, constants, scene);
+  tc::ResourcePaths resources;
+  tc::SetResourceFolder(tc::kWorkingDirectoryResources, resources);
+  if (status.ok) status = tc::LoadSceneResources(device, constants, resources, scene);
   if (status.ok) status = tc::BuildShaderProgram(device, program);
   if (!status.ok) {
     std::fprintf(stderr, "%s\n", status.message);

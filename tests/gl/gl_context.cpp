@@ -33,7 +33,9 @@ bool GlContext::LoadScene(const std::string& folder, SceneResources& scene, std:
     return false;
   }
   const SceneConstants zero = {};
-  const StartupStatus status = LoadSceneResources(device, zero, scene);
+  ResourcePaths resources;
+  SetResourceFolder(kWorkingDirectoryResources, resources);
+  const StartupStatus status = LoadSceneResources(device, zero, resources, scene);
   if (chdir(previous) != 0) *error = "cannot return to the working directory";
   if (!status.ok) *error = status.message;
   return status.ok;

@@ -72,11 +72,13 @@ int main(int argc, char** argv) {
   tc::SceneConstants constants = {};
   tc::ShapeTable table;
 
+  tc::ResourcePaths resources;
+  tc::SetResourceFolder(tc::kWorkingDirectoryResources, resources);
   tc::StartupStatus status = tc::CreatePresentationWindow(resolution, window);
   if (!status.ok) return Fail(status);
   status = tc::CreateRenderDevice(window, resolution, device);
   if (!status.ok) return Fail(status);
-  status = tc::LoadSceneResources(device, constants, scene);
+  status = tc::LoadSceneResources(device, constants, resources, scene);
   if (!status.ok) return Fail(status);
   status = tc::BuildShaderProgram(device, program);
   if (!status.ok) return Fail(status);

@@ -29,9 +29,11 @@ struct Renderer {
 
   // Loads whatever scene files the working folder holds.
   bool Start() {
+    ResourcePaths resources;
+    SetResourceFolder(kWorkingDirectoryResources, resources);
     StartupStatus status = CreatePresentationWindow(kBuildResolution, window);
     if (status.ok) status = CreateRenderDevice(window, kBuildResolution, device);
-    if (status.ok) status = LoadSceneResources(device, constants, scene);
+    if (status.ok) status = LoadSceneResources(device, constants, resources, scene);
     if (status.ok) status = BuildShaderProgram(device, program);
     if (!status.ok) std::printf("  start-up failed: %s\n", status.message);
     ready = status.ok;
