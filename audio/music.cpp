@@ -3,9 +3,15 @@
 // options; the song plays once, from its first frame, at unit gain.
 #include "audio/music.h"
 
+#include "audio/song_check.h"
+
 namespace tc {
 
 StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources) {
+  // The library's own handling of a song it cannot open frees a node and then reads it: make sure
+  // the file will open before the library sees it (and before any device is started).
+  StartupStatus checked = CheckSongFile(resources.song);
+  if (!checked.ok) return checked;
   // No configuration: the system's default device in its native format, started as the last step
   // of initialisation (it plays silence until the song starts).
   ma_result result = ma_engine_init(nullptr, &player.engine);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "audio/song_check.h"
 #include "miniaudio.h"
 
 namespace tc::capture {
@@ -46,6 +47,10 @@ int OpenAnonymousFile(std::string& folder) {
 StartupStatus WriteSongTrack(const FramePlan& plan, const ResourcePaths& resources,
                              SongTrack& track) {
   track = SongTrack{};
+  // The demo's own check and its own failure line: a FIFO, a device or a file that is no MP3 is
+  // refused before the decoder opens it.
+  const StartupStatus checked = CheckSongFile(resources.song);
+  if (!checked.ok) return checked;
   // The song's own format: no conversion, no resampling.
   ma_decoder_config config = ma_decoder_config_init(ma_format_f32, 0, 0);
   ma_decoder decoder;

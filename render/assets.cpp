@@ -1,12 +1,202 @@
 #include "render/assets.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "cgltf.h"
-#include "stb_image.h"
+#include "stb_png.h"
 
 namespace tc {
 namespace {
+
+// --- Reading a file that must be a regular file ------------------------------------------------
+
+// malloc'd bytes, so that a mesh document can take them over: cgltf releases its file data with
+// free().
+struct FileBytes {
+  uint8_t* data = nullptr;
+  size_t size = 0;
+  FileBytes() = default;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes() { std::free(data); }
+  uint8_t* Release() {
+    uint8_t* bytes = data;
+    data = nullptr;
+    size = 0;
+    return bytes;
+  }
+};
+
+enum class ReadError { kNone, kMissing, kNotRegular, kUnreadable, kTooLarge, kShort, kOutOfMemory };
+
+struct ReadResult {
+  ReadError error = ReadError::kNone;
+  int errorNumber = 0;
+  uint64_t fileSize = 0;
+};
+
+#if defined(_WIN32)
+using FileStat = struct _stat64;
+int StatPath(const char* path, FileStat& info) {
+  return _stat64(path, &info);
+}
+#else
+using FileStat = struct stat;
+int StatPath(const char* path, FileStat& info) {
+  return stat(path, &info);
+}
+#endif
+
+bool IsRegular(const FileStat& info) {
+  return (info.st_mode & S_IFMT) == S_IFREG;
+}
+
+// Reads `path` when it is a regular file: the whole file when `prefix` is 0 (at most `maxBytes`),
+// otherwise exactly its first `prefix` bytes. The type is checked before the file is opened (so a
+// FIFO or a device is never opened for reading) and again on the open file (so a swap in between
+// is caught); the open never waits for a writer.
+ReadResult ReadRegularFile(const char* path, uint64_t maxBytes, uint64_t prefix, FileBytes& out) {
+  ReadResult result;
+  FileStat info;
+  if (StatPath(path, info) != 0) {
+    result.errorNumber = errno;
+    result.error =
+        (errno == ENOENT || errno == ENOTDIR) ? ReadError::kMissing : ReadError::kUnreadable;
+    return result;
+  }
+  if (!IsRegular(info)) {
+    result.error = ReadError::kNotRegular;
+    return result;
+  }
+#if defined(_WIN32)
+  FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    result.errorNumber = errno;
+    result.error = ReadError::kUnreadable;
+    return result;
+  }
+  struct FileCloser {
+    FILE* file;
+    ~FileCloser() { std::fclose(file); }
+  } closer{file};
+  if (_fstat64(_fileno(file), &info) != 0 || !IsRegular(info)) {
+    result.error = ReadError::kNotRegular;
+    return result;
+  }
+#else
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    result.errorNumber = errno;
+    result.error = ReadError::kUnreadable;
+    return result;
+  }
+  struct FdCloser {
+    int fd;
+    ~FdCloser() { close(fd); }
+  } closer{fd};
+  if (fstat(fd, &info) != 0 || !IsRegular(info)) {
+    result.error = ReadError::kNotRegular;
+    return result;
+  }
+#endif
+  result.fileSize = info.st_size < 0 ? 0 : static_cast<uint64_t>(info.st_size);
+  uint64_t wanted = result.fileSize;
+  if (prefix != 0) {
+    if (prefix > result.fileSize) {
+      result.error = ReadError::kShort;
+      return result;
+    }
+    wanted = prefix;
+  }
+  if (wanted > maxBytes || wanted > SIZE_MAX - 1) {
+    result.error = ReadError::kTooLarge;
+    return result;
+  }
+  FileBytes bytes;
+  bytes.data = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(wanted) + 1));
+  if (bytes.data == nullptr) {
+    result.error = ReadError::kOutOfMemory;
+    return result;
+  }
+  size_t done = 0;
+  while (done < wanted) {
+#if defined(_WIN32)
+    const size_t got = std::fread(bytes.data + done, 1, static_cast<size_t>(wanted) - done, file);
+    if (got == 0) {
+      result.errorNumber = std::ferror(file) ? EIO : 0;
+      result.error = std::ferror(file) ? ReadError::kUnreadable : ReadError::kShort;
+      return result;
+    }
+#else
+    const ssize_t got = read(fd, bytes.data + done, static_cast<size_t>(wanted) - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      // Shrunk since fstat, or unreadable (EISDIR and the like cannot happen past the check).
+      result.errorNumber = got < 0 ? errno : 0;
+      result.error = got < 0 ? ReadError::kUnreadable : ReadError::kShort;
+      return result;
+    }
+#endif
+    done += static_cast<size_t>(got);
+  }
+  std::free(out.data);
+  out.data = bytes.Release();
+  out.size = static_cast<size_t>(wanted);
+  return result;
+}
+
+// What went wrong, for the failure line; empty for kShort, which each caller words itself.
+std::string ReadErrorText(const ReadResult& result, uint64_t maxBytes) {
+  switch (result.error) {
+    case ReadError::kNone:
+    case ReadError::kShort:
+      return std::string();
+    case ReadError::kMissing:
+      return "file not found";
+    case ReadError::kNotRegular:
+      return "not a regular file";
+    case ReadError::kUnreadable:
+      return std::string("cannot be read: ") + std::strerror(result.errorNumber);
+    case ReadError::kTooLarge:
+      return "larger than " + std::to_string(maxBytes) + " bytes";
+    case ReadError::kOutOfMemory:
+      return "out of memory";
+  }
+  return std::string();
+}
+
+// A name from a file, fit for one line of a message: at most 64 characters, printable ASCII.
+std::string Printable(const char* text) {
+  std::string out;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (out.size() == 64) {
+      out += "...";
+      break;
+    }
+    out += (*c >= 0x20 && *c < 0x7f) ? *c : '?';
+  }
+  return out;
+}
+
+// --- Sizes computed so that nothing wraps -------------------------------------------------------
+
+// a * b + c, false when it does not fit in 64 bits.
+bool MulAdd(uint64_t a, uint64_t b, uint64_t c, uint64_t& out) {
+  uint64_t product = 0;
+  return !__builtin_mul_overflow(a, b, &product) && !__builtin_add_overflow(product, c, &out);
+}
+
+// --- The mesh -----------------------------------------------------------------------------------
 
 const char* CgltfResultName(cgltf_result result) {
   switch (result) {
@@ -15,7 +205,7 @@ const char* CgltfResultName(cgltf_result result) {
     case cgltf_result_data_too_short:
       return "data too short";
     case cgltf_result_unknown_format:
-      return "unknown format";
+      return "not a binary glTF file";
     case cgltf_result_invalid_json:
       return "invalid JSON";
     case cgltf_result_invalid_gltf:
@@ -39,53 +229,157 @@ StartupStatus MeshFailure(const char* path, const char* reason) {
   return StartupFailure("LoadSceneResources: %s: %s", path, reason);
 }
 
+// The folder part of `path`, separator included ("" for a bare name).
+std::string FolderOf(const char* path) {
+  const char* cut = nullptr;
+  for (const char* c = path; *c != '\0'; ++c) {
+    if (*c == '/' || *c == '\\') cut = c + 1;
+  }
+  return cut == nullptr ? std::string() : std::string(path, cut);
+}
+
+// A buffer uri that names a file: relative, inside the folder (no ".." segment), no scheme, no
+// drive, no backslash. `uri` is already percent-decoded, so "%2e%2e" is caught as "..".
+const char* UriPathProblem(const std::string& uri) {
+  if (uri.empty()) return "is empty";
+  if (uri.find(':') != std::string::npos) return "names a scheme or a drive";
+  if (uri.find('\\') != std::string::npos) return "contains a backslash";
+  if (uri[0] == '/') return "is an absolute path";
+  size_t start = 0;
+  for (;;) {
+    const size_t end = uri.find('/', start);
+    const std::string segment = uri.substr(start, end == std::string::npos ? end : end - start);
+    if (segment == "..") return "leaves the resources folder";
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return nullptr;
+}
+
+StartupStatus TooLarge(const char* path) {
+  return StartupFailure("LoadSceneResources: %s: the file and its buffers exceed %llu bytes", path,
+                        static_cast<unsigned long long>(kMaxMeshBytes));
+}
+
+// Gives every buffer its bytes: the file's own binary chunk, a base64 data: URI, or a regular file
+// in `folder`, each holding at least the declared byteLength (checked before anything is read),
+// and all of them together at most kMaxMeshBytes beside the file itself.
+StartupStatus LoadBuffers(const char* path, const std::string& folder, uint64_t fileBytes,
+                          cgltf_data* document) {
+  uint64_t total = fileBytes;
+  for (cgltf_size i = 0; i < document->buffers_count; ++i) {
+    cgltf_buffer& buffer = document->buffers[i];
+    const unsigned long index = static_cast<unsigned long>(i);
+    const unsigned long long declared = buffer.size;
+    if (buffer.uri == nullptr) {
+      if (i != 0 || document->bin == nullptr) {
+        return StartupFailure("LoadSceneResources: %s: buffer %lu has no uri and no binary chunk",
+                              path, index);
+      }
+      if (buffer.size > document->bin_size) {
+        return StartupFailure(
+            "LoadSceneResources: %s: buffer 0 declares %llu bytes but the "
+            "binary chunk holds %llu",
+            path, declared, static_cast<unsigned long long>(document->bin_size));
+      }
+      buffer.data = const_cast<void*>(document->bin);
+      buffer.data_free_method = cgltf_data_free_method_none;
+      continue;
+    }
+    if (buffer.size == 0) continue;  // nothing to read; a view into it cannot fit
+    const uint64_t room = kMaxMeshBytes - total;
+    if (std::strncmp(buffer.uri, "data:", 5) == 0) {
+      const char* comma = std::strchr(buffer.uri, ',');
+      if (comma == nullptr || comma - buffer.uri < 12 ||
+          std::strncmp(comma - 7, ";base64", 7) != 0) {
+        return StartupFailure("LoadSceneResources: %s: buffer %lu: data URI is not base64", path,
+                              index);
+      }
+      // Four characters carry three bytes: a shorter text cannot hold what the buffer declares.
+      const uint64_t capacity = std::strlen(comma + 1) / 4 * 3 + std::strlen(comma + 1) % 4 * 3 / 4;
+      if (buffer.size > capacity) {
+        return StartupFailure(
+            "LoadSceneResources: %s: buffer %lu declares %llu bytes but its data "
+            "URI holds at most %llu",
+            path, index, declared, static_cast<unsigned long long>(capacity));
+      }
+      if (buffer.size > room) return TooLarge(path);
+      total += buffer.size;
+      cgltf_options options;
+      std::memset(&options, 0, sizeof options);
+      const cgltf_result result =
+          cgltf_load_buffer_base64(&options, buffer.size, comma + 1, &buffer.data);
+      if (result != cgltf_result_success) {
+        buffer.data = nullptr;
+        return StartupFailure("LoadSceneResources: %s: buffer %lu: data URI: %s", path, index,
+                              CgltfResultName(result));
+      }
+      buffer.data_free_method = cgltf_data_free_method_memory_free;
+      continue;
+    }
+    std::string uri = buffer.uri;
+    uri.resize(cgltf_decode_uri(&uri[0]));
+    if (const char* problem = UriPathProblem(uri)) {
+      return StartupFailure("LoadSceneResources: %s: buffer %lu: uri \"%s\" %s", path, index,
+                            Printable(uri.c_str()).c_str(), problem);
+    }
+    const std::string bufferPath = folder + uri;
+    FileBytes bytes;
+    const ReadResult read = ReadRegularFile(bufferPath.c_str(), room, buffer.size, bytes);
+    if (read.error == ReadError::kShort) {
+      return StartupFailure(
+          "LoadSceneResources: %s: buffer %lu declares %llu bytes but %s holds "
+          "%llu",
+          path, index, declared, Printable(bufferPath.c_str()).c_str(),
+          static_cast<unsigned long long>(read.fileSize));
+    }
+    if (read.error == ReadError::kTooLarge) return TooLarge(path);
+    if (read.error != ReadError::kNone) {
+      return StartupFailure("LoadSceneResources: %s: buffer %lu: %s: %s", path, index,
+                            Printable(bufferPath.c_str()).c_str(),
+                            ReadErrorText(read, kMaxMeshBytes).c_str());
+    }
+    total += buffer.size;
+    buffer.data = bytes.Release();
+    buffer.data_free_method = cgltf_data_free_method_memory_free;
+  }
+  return StartupOk();
+}
+
 // The bytes of `view` inside its loaded buffer, or nullptr when the view or its buffer is missing
-// or the view reaches past the end of the buffer.
+// or the view does not lie wholly inside the buffer's loaded bytes.
 const uint8_t* ViewBytes(const cgltf_buffer_view* view) {
   if (view == nullptr || view->buffer == nullptr || view->buffer->data == nullptr) return nullptr;
-  const uint64_t end = static_cast<uint64_t>(view->offset) + view->size;
+  uint64_t end = 0;
+  if (__builtin_add_overflow(view->offset, view->size, &end)) return nullptr;
   if (end > view->buffer->size) return nullptr;
   return static_cast<const uint8_t*>(view->buffer->data) + view->offset;
 }
 
-// True when every element of `accessor` lies inside its buffer view.
+// True when every element of `accessor` lies inside its buffer view: the last element starts at
+// offset + stride * (count - 1) and is `elementSize` long.
 bool AccessorFitsView(const cgltf_accessor* accessor, uint64_t elementSize) {
   if (accessor->count == 0) return false;
-  const uint64_t last = static_cast<uint64_t>(accessor->offset) +
-                        static_cast<uint64_t>(accessor->count - 1) * accessor->stride + elementSize;
-  return last <= accessor->buffer_view->size;
+  uint64_t start = 0;
+  uint64_t end = 0;
+  return MulAdd(accessor->count - 1, accessor->stride, accessor->offset, start) &&
+         !__builtin_add_overflow(start, elementSize, &end) && end <= accessor->buffer_view->size;
 }
 
-}  // namespace
-
-StartupStatus LoadMeshFile(const char* path, MeshData& mesh) {
-  // All-zero options: file type from the content, default callbacks, automatic token count.
-  cgltf_options options;
-  std::memset(&options, 0, sizeof options);
-  cgltf_data* document = nullptr;
-  cgltf_result result = cgltf_parse_file(&options, path, &document);
-  if (result != cgltf_result_success) {
-    return StartupFailure("LoadSceneResources: %s: cgltf_parse_file failed: %s", path,
-                          CgltfResultName(result));
-  }
-  // Freed again on every failure below; on success the document is the mesh's until shutdown.
-  struct DocumentGuard {
-    cgltf_data* document;
-    ~DocumentGuard() {
-      if (document != nullptr) cgltf_free(document);
-    }
-  } guard{document};
-
-  result = cgltf_load_buffers(&options, document, path);
-  if (result != cgltf_result_success) {
-    return StartupFailure("LoadSceneResources: %s: cgltf_load_buffers failed: %s", path,
-                          CgltfResultName(result));
-  }
-
+// The checks of the parsed, loaded document; fills `mesh` on success.
+StartupStatus CheckMesh(const char* path, cgltf_data* document, MeshData& mesh) {
   if (document->meshes_count == 0) return MeshFailure(path, "the file has no mesh");
   const cgltf_mesh& firstMesh = document->meshes[0];
   if (firstMesh.primitives_count == 0) return MeshFailure(path, "the first mesh has no primitive");
   const cgltf_primitive& primitive = firstMesh.primitives[0];
+  // cgltf copies the file's "mode" number into the enum unchecked, and reading an enum that holds
+  // no enumerator is undefined: compare its bytes instead.
+  int mode = 0;
+  static_assert(sizeof mode == sizeof primitive.type, "the primitive type is an int-sized enum");
+  std::memcpy(&mode, &primitive.type, sizeof mode);
+  if (mode != cgltf_primitive_type_triangles) {
+    return MeshFailure(path, "the first primitive is not a triangle list");
+  }
 
   // The vertex stage reads three floats from the start of each vertex of the first attribute's
   // stream, so that attribute must be the position.
@@ -99,7 +393,9 @@ StartupStatus LoadMeshFile(const char* path, MeshData& mesh) {
     return MeshFailure(path, "the position attribute is not three 32-bit floats per vertex");
   }
   const uint8_t* vertexView = ViewBytes(positions->buffer_view);
-  if (vertexView == nullptr) return MeshFailure(path, "the position attribute has no buffer view");
+  if (vertexView == nullptr) {
+    return MeshFailure(path, "the position attribute has no buffer view inside its buffer");
+  }
   constexpr uint64_t kPositionSize = 3 * sizeof(float);
   // D3D11 and GL both cap a vertex stride at 2048 bytes.
   if (positions->stride < kPositionSize || positions->stride > 2048) {
@@ -129,20 +425,33 @@ StartupStatus LoadMeshFile(const char* path, MeshData& mesh) {
     return MeshFailure(path, "the indices are not unsigned 8-, 16- or 32-bit scalars");
   }
   const uint8_t* indexView = ViewBytes(indices->buffer_view);
-  if (indexView == nullptr) return MeshFailure(path, "the index accessor has no buffer view");
+  if (indexView == nullptr) {
+    return MeshFailure(path, "the index accessor has no buffer view inside its buffer");
+  }
   if (indices->stride != indexSize) {
     return MeshFailure(path, "the indices are not tightly packed");
+  }
+  if (indices->count == 0 || indices->count % 3 != 0) {
+    return StartupFailure(
+        "LoadSceneResources: %s: the index count %llu is not a positive "
+        "multiple of 3",
+        path, static_cast<unsigned long long>(indices->count));
   }
   if (!AccessorFitsView(indices, indexSize)) {
     return MeshFailure(path, "the index accessor does not fit inside its buffer view");
   }
 
   // The GPU vertex buffer starts at the accessor's first element, so both backends bind it at
-  // offset 0; it runs to the end of the view, which may interleave further attributes.
+  // offset 0; it runs to the end of the view, which may interleave further attributes. Both
+  // differences are safe: the accessor fits inside the view.
   const uint64_t vertexByteCount = positions->buffer_view->size - positions->offset;
   const uint64_t vertexCount = (vertexByteCount - kPositionSize) / positions->stride + 1;
-  const uint8_t* indexBytes = indexView + indices->offset;
   const uint64_t indexCount = indices->count;
+  // Both APIs size buffers in 32 bits; the widened or packed index bytes must fit too.
+  if (vertexByteCount > UINT32_MAX || indexCount > UINT32_MAX / 4) {
+    return MeshFailure(path, "the mesh is too large for a GPU buffer");
+  }
+  const uint8_t* indexBytes = indexView + indices->offset;
   uint64_t largest = 0;
   for (uint64_t i = 0; i < indexCount; ++i) {
     uint64_t index = 0;
@@ -183,48 +492,193 @@ StartupStatus LoadMeshFile(const char* path, MeshData& mesh) {
     mesh.indexSize = static_cast<uint32_t>(indexSize);
   }
   mesh.indexByteCount = mesh.indexCount * mesh.indexSize;
-  mesh.document = document;
-  guard.document = nullptr;
   return StartupOk();
 }
 
+// Parses `bytes` as a binary glTF file (and nothing else), loads its buffers and checks the mesh.
+// The document takes the bytes over.
+StartupStatus LoadMeshDocument(const char* path, FileBytes& bytes, const std::string& folder,
+                               MeshData& mesh) {
+  cgltf_options options;
+  std::memset(&options, 0, sizeof options);
+  options.type = cgltf_file_type_glb;
+  cgltf_data* document = nullptr;
+  const cgltf_result result = cgltf_parse(&options, bytes.data, bytes.size, &document);
+  if (result != cgltf_result_success) {
+    return StartupFailure("LoadSceneResources: %s: cgltf_parse failed: %s", path,
+                          CgltfResultName(result));
+  }
+  const uint64_t fileBytes = bytes.size;
+  // Freed with the document (cgltf's default release is free()), as cgltf_parse_file's is.
+  document->file_data = bytes.Release();
+  // Freed again on every failure below; on success the document is the mesh's until shutdown.
+  std::unique_ptr<cgltf_data, MeshDocumentDeleter> owned(document);
+
+  StartupStatus status = LoadBuffers(path, folder, fileBytes, document);
+  if (!status.ok) return status;
+  MeshData loaded;
+  status = CheckMesh(path, document, loaded);
+  if (!status.ok) return status;
+  mesh = std::move(loaded);
+  mesh.document = std::move(owned);
+  return StartupOk();
+}
+
+// --- The images ---------------------------------------------------------------------------------
+
+uint32_t ReadBigEndian32(const uint8_t* bytes) {
+  return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
+// Walks the chunks up to IEND: each must lie wholly inside the file, and no image data chunk may be
+// empty before the first one with data (stb_image would offset its still-null data pointer).
+const char* PngChunkProblem(const uint8_t* bytes, size_t size) {
+  size_t position = 8;
+  bool sawImageData = false;
+  for (;;) {
+    if (size - position < 12) return "a PNG chunk is cut short";
+    const uint32_t length = ReadBigEndian32(bytes + position);
+    if (length > 0x7fffffffu || length > size - position - 12) return "a PNG chunk is cut short";
+    const uint8_t* type = bytes + position + 4;
+    if (std::memcmp(type, "IDAT", 4) == 0) {
+      if (length == 0 && !sawImageData) return "an image data chunk is empty";
+      sawImageData = true;
+    }
+    if (std::memcmp(type, "IEND", 4) == 0) return nullptr;
+    position += 12 + static_cast<size_t>(length);
+  }
+}
+
+StartupStatus ImageFailure(const char* path, const char* reason) {
+  return StartupFailure("LoadSceneResources: %s: %s", path, reason);
+}
+
+}  // namespace
+
+StartupStatus LoadMeshFile(const char* path, MeshData& mesh) {
+  FileBytes bytes;
+  const ReadResult read = ReadRegularFile(path, kMaxMeshBytes, 0, bytes);
+  if (read.error != ReadError::kNone) {
+    return MeshFailure(path, ReadErrorText(read, kMaxMeshBytes).c_str());
+  }
+  return LoadMeshDocument(path, bytes, FolderOf(path), mesh);
+}
+
+StartupStatus LoadMeshBytes(const char* name, const uint8_t* bytes, size_t size,
+                            const char* bufferFolder, MeshData& mesh) {
+  if (size > kMaxMeshBytes) return MeshFailure(name, "the file is too large");
+  FileBytes copy;
+  copy.data = static_cast<uint8_t*>(std::malloc(size + 1));
+  if (copy.data == nullptr) return MeshFailure(name, "out of memory");
+  if (size != 0) std::memcpy(copy.data, bytes, size);
+  copy.size = size;
+  return LoadMeshDocument(name, copy, bufferFolder != nullptr ? bufferFolder : "", mesh);
+}
+
+void MeshDocumentDeleter::operator()(cgltf_data* document) const {
+  cgltf_free(document);
+}
+
 void FreeMeshData(MeshData& mesh) {
-  if (mesh.document != nullptr) cgltf_free(mesh.document);
   mesh = MeshData{};
 }
 
-StartupStatus LoadTextureImages(const char* const (&paths)[kTextureFileCount],
+StartupStatus DecodePngImage(const char* name, const uint8_t* bytes, size_t size, int maxSide,
+                             int wantWidth, int wantHeight, const char* sizeSource,
+                             unsigned char*& pixels, int& width, int& height) {
+  pixels = nullptr;
+  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  if (size < sizeof kSignature || std::memcmp(bytes, kSignature, sizeof kSignature) != 0) {
+    return ImageFailure(name, "not a PNG file");
+  }
+  if (size > kMaxImageFileBytes) return ImageFailure(name, "the file is too large");
+  const int length = static_cast<int>(size);
+  // The first chunk must be the header; its size is judged before the decoder sees the file, so
+  // the message names the size rather than the decoder's own limit.
+  if (size < 8 + 8 + 13 || std::memcmp(bytes + 12, "IHDR", 4) != 0) {
+    return ImageFailure(name, "PNG header missing");
+  }
+  const uint32_t headerWidth = ReadBigEndian32(bytes + 16);
+  const uint32_t headerHeight = ReadBigEndian32(bytes + 20);
+  const int limit = maxSide < kMaxTextureSide ? maxSide : kMaxTextureSide;
+  if (headerWidth < 1 || headerHeight < 1 || headerWidth > static_cast<uint32_t>(limit) ||
+      headerHeight > static_cast<uint32_t>(limit)) {
+    return StartupFailure(
+        "LoadSceneResources: %s: image is %lux%lu, beyond the %dx%d the GPU takes", name,
+        static_cast<unsigned long>(headerWidth), static_cast<unsigned long>(headerHeight), limit,
+        limit);
+  }
+  if (wantWidth != 0 && (headerWidth != static_cast<uint32_t>(wantWidth) ||
+                         headerHeight != static_cast<uint32_t>(wantHeight))) {
+    return StartupFailure("LoadSceneResources: %s: image is %lux%lu but %s is %dx%d", name,
+                          static_cast<unsigned long>(headerWidth),
+                          static_cast<unsigned long>(headerHeight), sizeSource, wantWidth,
+                          wantHeight);
+  }
+  if (const char* problem = PngChunkProblem(bytes, size)) return ImageFailure(name, problem);
+  int declaredWidth = 0;
+  int declaredHeight = 0;
+  int channels = 0;
+  // The whole header as the decoder reads it: nothing is decoded or allocated for pixels yet.
+  if (!tc_png_info(bytes, length, &declaredWidth, &declaredHeight, &channels) ||
+      declaredWidth != static_cast<int>(headerWidth) ||
+      declaredHeight != static_cast<int>(headerHeight)) {
+    const char* reason = tc_png_failure_reason();
+    return StartupFailure("LoadSceneResources: %s: PNG header unreadable: %s", name,
+                          reason != nullptr ? reason : "unknown error");
+  }
+  // Four 8-bit channels whatever the file holds; rows top-down (no vertical flip).
+  unsigned char* decoded = tc_png_load_rgba(bytes, length, &width, &height);
+  if (decoded == nullptr) {
+    const char* reason = tc_png_failure_reason();
+    return StartupFailure("LoadSceneResources: %s: PNG decoding failed: %s", name,
+                          reason != nullptr ? reason : "unknown error");
+  }
+  if (width != declaredWidth || height != declaredHeight) {
+    tc_png_free(decoded);
+    return ImageFailure(name, "decoded size differs from the header's");
+  }
+  pixels = decoded;
+  return StartupOk();
+}
+
+void FreeImagePixels(unsigned char* pixels) {
+  if (pixels != nullptr) tc_png_free(pixels);
+}
+
+StartupStatus LoadTextureImages(const char* const (&paths)[kTextureFileCount], int maxSide,
                                 TextureImages& images) {
   for (int i = 0; i < kTextureFileCount; ++i) {
-    int width = 0;
-    int height = 0;
-    int channelsInFile = 0;
-    // Four 8-bit channels whatever the file holds; rows top-down (no vertical flip).
-    unsigned char* pixels = stbi_load(paths[i], &width, &height, &channelsInFile, 4);
-    if (pixels == nullptr) {
-      const char* reason = stbi_failure_reason();
-      FreeTextureImages(images);
-      return StartupFailure("LoadSceneResources: %s: stbi_load failed: %s", paths[i],
-                            reason != nullptr ? reason : "unknown error");
+    FileBytes bytes;
+    const ReadResult read = ReadRegularFile(paths[i], kMaxImageFileBytes, 0, bytes);
+    StartupStatus status;
+    if (read.error != ReadError::kNone) {
+      status = ImageFailure(paths[i], ReadErrorText(read, kMaxImageFileBytes).c_str());
+    } else {
+      unsigned char* pixels = nullptr;
+      int width = 0;
+      int height = 0;
+      const int wantWidth = i == 0 ? 0 : images.width;
+      const int wantHeight = i == 0 ? 0 : images.height;
+      status = DecodePngImage(paths[i], bytes.data, bytes.size, maxSide, wantWidth, wantHeight,
+                              paths[0], pixels, width, height);
+      if (status.ok) {
+        images.pixels[i] = pixels;
+        images.width = width;
+        images.height = height;
+      }
     }
-    if (i > 0 && (width != images.width || height != images.height)) {
-      stbi_image_free(pixels);
-      const int firstWidth = images.width;
-      const int firstHeight = images.height;
+    if (!status.ok) {
       FreeTextureImages(images);
-      return StartupFailure("LoadSceneResources: %s: image is %dx%d but %s is %dx%d", paths[i],
-                            width, height, paths[0], firstWidth, firstHeight);
+      return status;
     }
-    images.pixels[i] = pixels;
-    images.width = width;
-    images.height = height;
   }
   return StartupOk();
 }
 
 void FreeTextureImages(TextureImages& images) {
   for (unsigned char*& pixels : images.pixels) {
-    if (pixels != nullptr) stbi_image_free(pixels);
+    FreeImagePixels(pixels);
     pixels = nullptr;
   }
 }

@@ -91,9 +91,10 @@ StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& con
   if (!status.ok) return status;
 
   TextureImages images;
+  // Every feature level 11 device takes this size; the images' headers are checked against it.
   const char* const texturePaths[kTextureFileCount] = {resources.textures[0], resources.textures[1],
                                                        resources.textures[2]};
-  status = LoadTextureImages(texturePaths, images);
+  status = LoadTextureImages(texturePaths, D3D11_REQ_TEXTURE2D_U_OR_V_DIMENSION, images);
   if (!status.ok) return status;
   for (int i = 0; i < kTextureFileCount; ++i) {
     status = CreateTexture(d3d, images, i, texturePaths[i], scene);

@@ -50,10 +50,13 @@ StartupStatus LoadSceneResources(RenderDevice& /*device*/, const SceneConstants&
     return GlFailure("index buffer of ", resources.mesh, error);
   }
 
+  // The images' declared size is checked against what this context can hold before decoding.
+  GLint maxTextureSide = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSide);
   TextureImages images;
   const char* const texturePaths[kTextureFileCount] = {resources.textures[0], resources.textures[1],
                                                        resources.textures[2]};
-  status = LoadTextureImages(texturePaths, images);
+  status = LoadTextureImages(texturePaths, maxTextureSide, images);
   if (!status.ok) return status;
   // Rows go up in stb_image's order, so texture coordinate (0, 0) is each file's first pixel.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);

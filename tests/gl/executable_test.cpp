@@ -36,8 +36,30 @@ struct Outcome {
   int exitCode = -1;
   int signal = 0;
   std::string out;
-  std::vector<std::string> errLines;  // without the sound library's own "ALSA lib" notes
+  // Standard error split in two: the demo's own lines, and a sanitizer's report lines. Whatever
+  // else libraries print there (the sound system's notes when no server runs, say) is not judged.
+  std::vector<std::string> errLines;
+  std::vector<std::string> sanitizerLines;
+  std::string err;  // all of it
 };
+
+// The demo's own lines on standard error start with the name of the start-up step that failed and
+// a colon, or with the program's name.
+bool IsOurLine(const std::string& line) {
+  static const char* const kPrefixes[] = {
+      "CreatePresentationWindow:", "CreateRenderDevice:", "LoadSceneResources:",
+      "BuildShaderProgram:",       "StartMusic:",         "zephyrine"};
+  for (const char* prefix : kPrefixes) {
+    if (line.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+// AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer reports (the sanitizer build).
+bool IsSanitizerLine(const std::string& line) {
+  return line.find("Sanitizer") != std::string::npos ||
+         line.find("runtime error:") != std::string::npos;
+}
 
 // One run of an executable in `folder`, standard output and error captured in files there.
 class DemoRun {
@@ -78,9 +100,11 @@ class DemoRun {
     if (outcome.exited) outcome.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
     outcome.out = test::ReadFile(folder_ + "/stdout.txt");
-    std::istringstream err(test::ReadFile(folder_ + "/stderr.txt"));
+    outcome.err = test::ReadFile(folder_ + "/stderr.txt");
+    std::istringstream err(outcome.err);
     for (std::string line; std::getline(err, line);) {
-      if (line.rfind("ALSA lib ", 0) != 0) outcome.errLines.push_back(line);
+      if (IsOurLine(line)) outcome.errLines.push_back(line);
+      if (IsSanitizerLine(line)) outcome.sanitizerLines.push_back(line);
     }
     return outcome;
   }
@@ -140,6 +164,7 @@ TEST_P(FullRun, PlaysToTheEndOfTheTimelineAndExitsZero) {
   ASSERT_TRUE(outcome.exited) << "still running or killed (signal " << outcome.signal << ")";
   EXPECT_EQ(outcome.exitCode, 0);
   EXPECT_TRUE(outcome.errLines.empty()) << outcome.errLines.front();
+  EXPECT_TRUE(outcome.sanitizerLines.empty()) << outcome.sanitizerLines.front();
   const std::vector<int> beats = ParseBeatLines(outcome.out);
   ASSERT_FALSE(beats.empty());
   EXPECT_EQ(beats.front(), 0);
@@ -171,6 +196,7 @@ class EarlyEnd : public ExecutableTest {
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_LT(seconds, 1.0);
     EXPECT_TRUE(outcome.errLines.empty()) << outcome.errLines.front();
+    EXPECT_TRUE(outcome.sanitizerLines.empty()) << outcome.sanitizerLines.front();
     const std::vector<int> beats = ParseBeatLines(outcome.out);
     ASSERT_FALSE(beats.empty()) << "no frame was drawn";
     EXPECT_EQ(beats.front(), 0);
@@ -224,6 +250,17 @@ std::vector<BadFile> AllBadFiles() {
   return cases;
 }
 
+// A start-up that ends on a bad file: exit code 1, nothing on standard output, exactly one line of
+// ours on standard error and it names the file, no sanitizer report.
+void ExpectOneLineNaming(const Outcome& outcome, const std::string& file) {
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_TRUE(outcome.sanitizerLines.empty()) << outcome.sanitizerLines.front();
+  ASSERT_EQ(outcome.errLines.size(), 1u);
+  EXPECT_NE(outcome.errLines[0].find("resources/" + file), std::string::npos)
+      << outcome.errLines[0];
+}
+
 class BadAsset : public ::testing::TestWithParam<BadFile> {};
 
 TEST_P(BadAsset, EndsStartUpWithOneLineNamingTheFile) {
@@ -256,11 +293,7 @@ TEST_P(BadAsset, EndsStartUpWithOneLineNamingTheFile) {
   const Outcome outcome = run.Wait(30.0);
   test::RemoveTree(folder);
   ASSERT_TRUE(outcome.exited) << "still running or killed (signal " << outcome.signal << ")";
-  EXPECT_EQ(outcome.exitCode, 1);
-  EXPECT_EQ(outcome.out, "");
-  ASSERT_EQ(outcome.errLines.size(), 1u);
-  EXPECT_NE(outcome.errLines[0].find(std::string("resources/") + bad.file), std::string::npos)
-      << outcome.errLines[0];
+  ExpectOneLineNaming(outcome, bad.file);
 }
 
 std::string BadFileName(const ::testing::TestParamInfo<BadFile>& info) {
@@ -273,6 +306,180 @@ std::string BadFileName(const ::testing::TestParamInfo<BadFile>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFile, BadAsset, ::testing::ValuesIn(AllBadFiles()), BadFileName);
+
+// --- Files made to break the loaders -------------------------------------------------------------
+// Each makes one file of a stand-in resources/ hostile; the run must end as for any bad file, at
+// once, without reading outside the file or waiting on it. The loaders are shared by both builds,
+// so zephyrine-720 alone runs these.
+
+struct CraftedFile {
+  const char* name;
+  const char* file;  // the file the one line must name
+  void (*craft)(const std::string& resources);
+};
+
+void WriteMesh(const std::string& resources, const test::GlbSpec& spec) {
+  test::WriteFile(resources + "/mesh2.glb", test::BuildGlb(spec));
+}
+
+const CraftedFile kCraftedFiles[] = {
+    {"BufferUriLeavingTheFolder", "mesh2.glb",
+     [](const std::string& r) {
+       test::GlbSpec glb = test::UnitCube();
+       glb.bufferUri = "../../../../etc/passwd";
+       WriteMesh(r, glb);
+     }},
+    {"BufferUriOfAGigabyteOfZeros", "mesh2.glb",
+     [](const std::string& r) {
+       test::GlbSpec glb = test::UnitCube();
+       glb.bufferUri = "../../../../dev/zero";
+       glb.bufferByteLength = int64_t{1} << 30;
+       WriteMesh(r, glb);
+     }},
+    {"BufferUriOfStandardInput", "mesh2.glb",
+     [](const std::string& r) {
+       test::GlbSpec glb = test::UnitCube();
+       glb.bufferUri = "/dev/stdin";
+       WriteMesh(r, glb);
+     }},
+    {"BufferFileThatIsAFifo", "mesh2.glb",
+     [](const std::string& r) {
+       test::GlbSpec glb = test::UnitCube();
+       glb.bufferUri = "cube.bin";
+       WriteMesh(r, glb);
+       mkfifo((r + "/cube.bin").c_str(), 0600);
+     }},
+    {"MeshThatIsAFifo", "mesh2.glb",
+     [](const std::string& r) {
+       std::remove((r + "/mesh2.glb").c_str());
+       mkfifo((r + "/mesh2.glb").c_str(), 0600);
+     }},
+    {"IndexCountOfOne", "mesh2.glb",
+     [](const std::string& r) {
+       test::GlbSpec glb = test::UnitCube();
+       glb.indexCount = 1;
+       WriteMesh(r, glb);
+     }},
+    {"IndexCountWrappingItsSpan", "mesh2.glb",
+     [](const std::string& r) {
+       test::GlbSpec glb = test::UnitCube();
+       glb.indexCountText = "9223372036854775807";
+       glb.indexAccessorOffset = 2;
+       WriteMesh(r, glb);
+     }},
+    {"ViewWithANegativeOffset", "mesh2.glb",
+     [](const std::string& r) {
+       test::GlbSpec glb = test::UnitCube();
+       glb.indexViewOffsetText = "-8";
+       WriteMesh(r, glb);
+     }},
+    {"TgaHeaderAsTexture", "texture1.png",
+     [](const std::string& r) {
+       // 25 bytes declaring 20711 x 18254 true-colour pixels.
+       std::string tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+       tga += {static_cast<char>(20711 & 255),
+               static_cast<char>(20711 >> 8),
+               static_cast<char>(18254 & 255),
+               static_cast<char>(18254 >> 8),
+               32,
+               8};
+       tga += std::string(7, '\x55');
+       test::WriteFile(r + "/texture1.png", tga);
+     }},
+    {"PpmAsTexture", "texture1.png",
+     [](const std::string& r) {
+       test::WriteFile(r + "/texture1.png", "P6\n16 16\n255\n" + std::string(16 * 16 * 3, 'x'));
+     }},
+    {"SongMissing", "audio.mp3",
+     [](const std::string& r) { std::remove((r + "/audio.mp3").c_str()); }},
+    {"SongThatIsAFolder", "audio.mp3",
+     [](const std::string& r) {
+       std::remove((r + "/audio.mp3").c_str());
+       mkdir((r + "/audio.mp3").c_str(), 0700);
+     }},
+    {"SongUnreadable", "audio.mp3",
+     [](const std::string& r) { chmod((r + "/audio.mp3").c_str(), 0); }},
+};
+
+class Crafted : public ::testing::TestWithParam<CraftedFile> {};
+
+TEST_P(Crafted, EndsStartUpWithOneLineNamingTheFile) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (DISPLAY unset)";
+  const CraftedFile& crafted = GetParam();
+  if (std::string(crafted.name) == "SongUnreadable" && geteuid() == 0) {
+    GTEST_SKIP() << "root reads any file";
+  }
+  const std::string folder = test::MakeScratchDir("crafted");
+  test::WriteStandInResources(folder, 16, 2.0);
+  crafted.craft(folder + "/resources");
+  DemoRun run(TC_EXE_720, folder);
+  const Outcome outcome = run.Wait(30.0);
+  test::RemoveTree(folder);
+  ASSERT_TRUE(outcome.exited) << "still running or killed (signal " << outcome.signal << ")";
+  ExpectOneLineNaming(outcome, crafted.file);
+}
+
+std::string CraftedName(const ::testing::TestParamInfo<CraftedFile>& info) {
+  return std::string("zephyrine_720_") + info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, Crafted, ::testing::ValuesIn(kCraftedFiles), CraftedName);
+
+// --- A sanitized run -----------------------------------------------------------------------------
+// Thirty seconds of the real resources, then a termination signal: in the sanitizer build this
+// covers start-up, the frame loop and the whole shutdown (LeakSanitizer reports at exit).
+
+// True when `err` holds no sanitizer report but LeakSanitizer's, and every leak in it was allocated
+// from code that was no longer loaded when the check ran at exit: the audio library loads and
+// unloads sound-server clients (libjack) while it looks for a device, and their leaks cannot be
+// named, so the suppression file cannot list them. A leak with any frame past the allocator in a
+// module still loaded (this program, or a library named in the suppressions) is not excused.
+bool OnlyUnattributableLeaks(const std::string& err) {
+  std::istringstream lines(err);
+  bool inLeak = false;
+  int leaks = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("runtime error:") != std::string::npos) return false;
+    if (line.find("ERROR: AddressSanitizer") != std::string::npos) return false;
+    if (line.rfind("Direct leak of", 0) == 0 || line.rfind("Indirect leak of", 0) == 0) {
+      inLeak = true;
+      ++leaks;
+    } else if (line.empty()) {
+      inLeak = false;
+    } else if (inLeak && line.find("    #0 ") != 0 && line.find("    #") == 0 &&
+               line.find("(<unknown module>)") == std::string::npos) {
+      return false;
+    }
+  }
+  return leaks > 0;
+}
+
+TEST(SanitizedRun, ThirtySecondsOfZephyrine720EndCleanly) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (DISPLAY unset)";
+  std::string resources;
+  if (!test::RealResourcesPresent(&resources)) GTEST_SKIP() << "the real resources/ are absent";
+  const std::string folder = test::MakeScratchDir("sanitized");
+  ASSERT_EQ(symlink(resources.c_str(), (folder + "/resources").c_str()), 0);
+  // The software rasteriser draws on the calling thread: its worker threads, starved on a busy
+  // machine, otherwise stretch the context's release at exit to minutes under the sanitizers.
+  setenv("LP_NUM_THREADS", "0", 1);
+  DemoRun run(TC_EXE_720, folder);
+  std::this_thread::sleep_for(std::chrono::seconds(30));
+  kill(run.pid(), SIGTERM);
+  const Outcome outcome = run.Wait(120.0);
+  test::RemoveTree(folder);
+  ASSERT_TRUE(outcome.exited) << "still running or killed (signal " << outcome.signal << ")";
+  // 86: the sanitizers' exit code in this build.
+  if (outcome.exitCode != 86 || !OnlyUnattributableLeaks(outcome.err)) {
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_TRUE(outcome.sanitizerLines.empty()) << outcome.err;
+  }
+  EXPECT_TRUE(outcome.errLines.empty()) << outcome.errLines.front();
+  const std::vector<int> beats = ParseBeatLines(outcome.out);
+  ASSERT_FALSE(beats.empty()) << "no frame was drawn";
+  EXPECT_EQ(beats.front(), 0);
+  ExpectStrictlyIncreasing(beats);
+}
 
 }  // namespace
 }  // namespace tc

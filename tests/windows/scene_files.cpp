@@ -3,20 +3,11 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 
+#include "glb_writer.h"
 #include "stb_image_write.h"
 
 namespace tc::wintest {
-namespace {
-
-void AppendU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-}  // namespace
-
 TestMesh UnitCube() {
   TestMesh mesh;
   // Corner i has x = bit 0, y = bit 1, z = bit 2 of i.
@@ -76,40 +67,10 @@ bool EnterFreshWorkingFolder(std::string& folder) {
 }
 
 bool WriteMeshFile(const TestMesh& mesh) {
-  const uint32_t positionBytes = static_cast<uint32_t>(mesh.positions.size() * sizeof(float));
-  const uint32_t indexBytes = static_cast<uint32_t>(mesh.indices.size() * sizeof(uint16_t));
-  std::vector<uint8_t> bin(positionBytes + indexBytes);
-  std::memcpy(bin.data(), mesh.positions.data(), positionBytes);
-  std::memcpy(bin.data() + positionBytes, mesh.indices.data(), indexBytes);
-  while (bin.size() % 4 != 0)
-    bin.push_back(0);
-
-  char json[1024];
-  std::snprintf(json, sizeof json,
-                "{\"asset\":{\"version\":\"2.0\"},\"buffers\":[{\"byteLength\":%zu}],"
-                "\"bufferViews\":[{\"buffer\":0,\"byteOffset\":0,\"byteLength\":%u},"
-                "{\"buffer\":0,\"byteOffset\":%u,\"byteLength\":%u}],"
-                "\"accessors\":[{\"bufferView\":0,\"componentType\":5126,\"count\":%zu,"
-                "\"type\":\"VEC3\"},{\"bufferView\":1,\"componentType\":5123,\"count\":%zu,"
-                "\"type\":\"SCALAR\"}],"
-                "\"meshes\":[{\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":1}]}]}",
-                bin.size(), positionBytes, positionBytes, indexBytes, mesh.positions.size() / 3,
-                mesh.indices.size());
-  std::vector<uint8_t> jsonChunk(json, json + std::strlen(json));
-  while (jsonChunk.size() % 4 != 0)
-    jsonChunk.push_back(' ');
-
-  std::vector<uint8_t> file;
-  AppendU32(file, 0x46546C67u);  // "glTF"
-  AppendU32(file, 2);
-  AppendU32(file, static_cast<uint32_t>(12 + 8 + jsonChunk.size() + 8 + bin.size()));
-  AppendU32(file, static_cast<uint32_t>(jsonChunk.size()));
-  AppendU32(file, 0x4E4F534Au);  // "JSON"
-  file.insert(file.end(), jsonChunk.begin(), jsonChunk.end());
-  AppendU32(file, static_cast<uint32_t>(bin.size()));
-  AppendU32(file, 0x004E4942u);  // "BIN"
-  file.insert(file.end(), bin.begin(), bin.end());
-
+  test::GlbSpec spec;
+  spec.positions = mesh.positions;
+  spec.indices.assign(mesh.indices.begin(), mesh.indices.end());
+  const std::string file = test::BuildGlb(spec);
   FILE* out = std::fopen("resources\\mesh2.glb", "wb");
   if (out == nullptr) return false;
   const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();

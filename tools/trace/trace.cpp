@@ -17,6 +17,7 @@
 #include <string>
 
 #include "demo/frame.h"
+#include "tools/trace/song_time.h"
 
 namespace {
 
@@ -52,24 +53,6 @@ struct TraceRenderer {
   }
 };
 
-// Parses one line as a 32-bit float, rounded once from the decimal text. False for anything that
-// is not a single number (surrounding white space allowed).
-bool ParseSongTime(const char* line, float& out, bool& blank) {
-  const char* p = line;
-  while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')
-    ++p;
-  blank = (*p == '\0');
-  if (blank) return false;
-  char* end = nullptr;
-  const float value = std::strtof(p, &end);
-  if (end == p) return false;
-  while (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n')
-    ++end;
-  if (*end != '\0') return false;
-  out = value;  // ERANGE still yields the correctly rounded infinity or denormal
-  return true;
-}
-
 }  // namespace
 
 int main() {
@@ -103,7 +86,7 @@ int main() {
 
     float songSeconds = 0.0f;
     bool blank = false;
-    if (!ParseSongTime(line.c_str(), songSeconds, blank)) {
+    if (!tc::ParseSongTime(line.c_str(), songSeconds, blank)) {
       if (blank) continue;
       std::fflush(stdout);
       std::fprintf(stderr, "zephyrine-trace: line %ld of standard input is not a song time\n",
