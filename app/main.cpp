@@ -1,12 +1,15 @@
-// The demo's entry procedure, the same on every platform: start-up in a fixed order, the frame
-// loop driven by the song clock, and shutdown in a fixed order (docs/how-it-runs.md). It owns
-// every object of the run and hands them by reference to the operations; DemoState is the one
-// process-wide state.
+// The demo's entry procedure, the same on every platform: the command line first, start-up in a
+// fixed order, the frame loop driven by the song clock, and shutdown in a fixed order
+// (docs/how-it-runs.md). It owns every object of the run and hands them by reference to the
+// operations; DemoState is the one process-wide state.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
 #include "app/build_resolution.h"
+#include "app/options.h"
+#include "app/start_position.h"
 #include "app/resource_lookup.h"
 #include "app/window.h"
 #include "audio/music.h"
@@ -20,7 +23,8 @@
 
 namespace {
 
-// Static storage: holds its initial values from program load on and is never reset.
+// Static storage: holds its initial values from program load on. Only --loop ever resets it, when
+// the show starts over: each pass is a new run.
 tc::DemoState gDemoState;
 
 // A start-up failure: one line on standard error, nothing released (the process ends at once).
@@ -29,15 +33,49 @@ int FailStartup(const tc::StartupStatus& status) {
   return 1;
 }
 
+const char* ProgramName(const char* argv0) {
+  if (argv0 == nullptr || *argv0 == '\0') return "zephyrine";
+  const char* slash = std::strrchr(argv0, '/');
+  const char* backslash = std::strrchr(argv0, '\\');
+  if (backslash != nullptr && (slash == nullptr || backslash > slash)) slash = backslash;
+  return slash != nullptr ? slash + 1 : argv0;
+}
+
+// The picture's time for a heard song time: a positive offset shows the picture later than the
+// sound. It never reads before the point the song (re)started from.
+float PictureSeconds(float heardSeconds, double offsetSeconds, double startSeconds) {
+  if (offsetSeconds == 0.0) return heardSeconds;
+  const double shifted = static_cast<double>(heardSeconds) - offsetSeconds;
+  return static_cast<float>(shifted < startSeconds ? startSeconds : shifted);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const tc::OptionsResult parsed = tc::ParseOptions(argc, argv);
+  switch (parsed.action) {
+    case tc::OptionsAction::PrintHelp:
+      std::fputs(tc::UsageText(), stdout);
+      return 0;
+    case tc::OptionsAction::PrintVersion:
+      std::printf("zephyrine-%d %s\n", tc::kBuildResolution.height, TC_VERSION);
+      return 0;
+    case tc::OptionsAction::Fail:
+      std::fprintf(stderr, "%s: %s\n", ProgramName(argv[0]), parsed.error);
+      return tc::kExitBadArguments;
+    case tc::OptionsAction::Run:
+      break;
+  }
+  const tc::PlaybackOptions& options = parsed.options;
+  tc::StartupStatus status = tc::CheckDisplayIndex(options.display);
+  if (!status.ok) {
+    std::fprintf(stderr, "%s: %s\n", ProgramName(argv[0]), status.message);
+    return tc::kExitBadArguments;
+  }
+
   tc::DemoState& state = gDemoState;
   const tc::Resolution resolution = tc::kBuildResolution;
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("zephyrine-%d %s\n", resolution.height, TC_VERSION);
-    return 0;
-  }
+  const double avOffsetSeconds = options.avOffsetMs / 1000.0;
 
   tc::WindowHandle window = nullptr;
   tc::RenderDevice device;
@@ -51,33 +89,63 @@ int main(int argc, char** argv) {
   tc::ResourcePaths resources;
 
   // Before the window: a run that cannot find its files ends without one flashing up.
-  tc::StartupStatus status = tc::FindResourceFolder(resources);
+  status = tc::FindResourceFolder(resources);
   if (!status.ok) return FailStartup(status);
-  status = tc::CreatePresentationWindow(resolution, window);
+  tc::WindowPlacement placement;
+  placement.fullscreen = options.fullscreen;
+  placement.display = options.display;
+  status = tc::CreatePresentationWindow(resolution, placement, window);
   if (!status.ok) return FailStartup(status);
-  status = tc::CreateRenderDevice(window, resolution, device);
+  tc::PresentOptions present;
+  present.fitToWindow = options.fullscreen;
+  present.vsync = options.vsync;
+  status = tc::CreateRenderDevice(window, resolution, device, present);
   if (!status.ok) return FailStartup(status);
   status = tc::LoadSceneResources(device, constants, resources, scene);
   if (!status.ok) return FailStartup(status);
   status = tc::BuildShaderProgram(device, program);
   if (!status.ok) return FailStartup(status);
-  // Last of the loading: the song, and with it the clock, starts only now.
-  status = tc::StartMusic(music, resources);
-  if (!status.ok) return FailStartup(status);
   tc::BuildShapeTable(table);
+  // A late start replays the choreography up to the start before the song (and with it the
+  // clock) runs, and binds the texture the replayed frames cycled to.
+  double startSeconds = options.startSeconds;
+  if (startSeconds > 0.0) {
+    tc::ReplayToStart(state, constants.projectionMatrix, table, startSeconds, std::cout);
+    std::cout.flush();
+    tc::BindCubeTexture(device, scene, state.textureIndex);
+  }
+  // Last of the loading: the song, and with it the clock, starts only now.
+  status = tc::StartMusic(music, resources, startSeconds, options.mute);
+  if (!status.ok) return FailStartup(status);
 
   // A close request or Escape that arrived during start-up ends the run before its first frame.
   bool quit = tc::PumpWindowEvents();
   tc::FrameRenderer renderer{device, scene, program, constants};
   while (!quit) {
-    const float songSeconds = tc::ReadSongClock(music);
+    const float heardSeconds = tc::ReadSongClock(music);
+    const float songSeconds = PictureSeconds(heardSeconds, avOffsetSeconds, startSeconds);
     const tc::FrameEvents events = tc::RunChoreographyFrame(
         state, constants.projectionMatrix, table, songSeconds, std::cout, renderer);
     tc::PresentFrame(device);
+    // Each beat line reaches a pipe or file as it happens: one write per beat.
+    if (events.newBeat) std::cout.flush();
     // Window events are handled once per pass, so Escape and a close request take effect after
     // the frame in progress has been presented.
     const bool closed = tc::PumpWindowEvents();
-    quit = closed || tc::TimelineEnded(events.timing.beat);
+    const bool ended = tc::TimelineEnded(events.timing.beat);
+    if (ended && options.loop && !closed) {
+      // A new run from the top: the song from 0, a fresh DemoState, the random sequence and the
+      // constants as a new process has them, and texture 0 bound again.
+      startSeconds = 0.0;
+      tc::SeekSong(music, 0.0);
+      state = tc::DemoState{};
+      std::srand(1);
+      constants = tc::SceneConstants{};
+      tc::BindCubeTexture(device, scene, state.textureIndex);
+      quit = false;
+    } else {
+      quit = closed || ended;
+    }
   }
 
   tc::StopMusic(music);

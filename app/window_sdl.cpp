@@ -1,7 +1,7 @@
-// The presentation window through SDL2: borderless, W x H at the screen origin, shown at once,
-// with an OpenGL-capable framebuffer. The display mode is left alone and the cursor stays visible.
-// A close request or Escape ends the run; SDL also turns SIGINT / SIGTERM into a close.
-// Twin: window_win32.cpp.
+// The presentation window through SDL2: borderless, W x H at the screen origin (or covering a
+// chosen display), shown at once, with an OpenGL-capable framebuffer. The display mode is left
+// alone and the cursor stays visible. A close request or Escape ends the run; SDL also turns SIGINT
+// / SIGTERM into a close. Twin: window_win32.cpp.
 #include <SDL.h>
 
 #include "app/window.h"
@@ -14,12 +14,51 @@ bool gQuitRequested = false;
 
 }  // namespace
 
-StartupStatus CreatePresentationWindow(Resolution resolution, WindowHandle& window) {
+StartupStatus CheckDisplayIndex(int display) {
+  if (display == 0) return StartupOk();  // the primary, wherever the window can open at all
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    return StartupFailure("CheckDisplayIndex: SDL_Init(SDL_INIT_VIDEO) failed: %s", SDL_GetError());
+  }
+  const int count = SDL_GetNumVideoDisplays();
+  SDL_Quit();
+  if (display >= count) {
+    return StartupFailure("option --display: no display %d (there are %d: 0 to %d)", display, count,
+                          count - 1);
+  }
+  return StartupOk();
+}
+
+StartupStatus CreatePresentationWindow(Resolution resolution, const WindowPlacement& placement,
+                                       WindowHandle& window) {
   window = nullptr;
   gQuitRequested = false;
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     return StartupFailure("CreatePresentationWindow: SDL_Init(SDL_INIT_VIDEO) failed: %s",
                           SDL_GetError());
+  }
+  // The designed window sits at the screen origin; another display puts it at that display's
+  // origin, and a full-screen window takes the display's whole area.
+  int x = 0;
+  int y = 0;
+  int width = resolution.width;
+  int height = resolution.height;
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
+  if (placement.fullscreen || placement.display != 0) {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(placement.display, &bounds) != 0) {
+      return StartupFailure("CreatePresentationWindow: display %d: SDL_GetDisplayBounds failed: %s",
+                            placement.display, SDL_GetError());
+    }
+    x = bounds.x;
+    y = bounds.y;
+    if (placement.fullscreen) {
+      // A borderless window over the display rather than a fullscreen mode: no mode change, and
+      // it behaves the same with or without a window manager. On a HiDPI display the drawable
+      // is then larger than the window; the render device sizes its viewport from the drawable.
+      width = bounds.w;
+      height = bounds.h;
+      flags |= SDL_WINDOW_ALLOW_HIGHDPI;
+    }
   }
   // On X11 the framebuffer's format is fixed with the window's visual, so it is asked for here:
   // double-buffered RGBA8, 24-bit depth with 8-bit stencil, no multisampling, 3.3 core.
@@ -36,11 +75,10 @@ StartupStatus CreatePresentationWindow(Resolution resolution, WindowHandle& wind
   SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
   SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 0);
 
-  window = SDL_CreateWindow("Tumblecrate", 0, 0, resolution.width, resolution.height,
-                            SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
+  window = SDL_CreateWindow("Tumblecrate", x, y, width, height, flags);
   if (window == nullptr) {
-    return StartupFailure("CreatePresentationWindow: SDL_CreateWindow (%dx%d) failed: %s",
-                          resolution.width, resolution.height, SDL_GetError());
+    return StartupFailure("CreatePresentationWindow: SDL_CreateWindow (%dx%d) failed: %s", width,
+                          height, SDL_GetError());
   }
   // SDL already holds the screen saver off once video is up; say so rather than rely on it.
   SDL_DisableScreenSaver();

@@ -1,59 +1,130 @@
-// The song and its clock through miniaudio's high-level engine: default playback device, the
-// engine's own resource manager, the built-in MP3 decoder. The program sets none of the library's
-// options; the song plays once, from its first frame, at unit gain.
+// The song and its clock through miniaudio's high-level engine, mixing into an output device the
+// program opens itself (audio/output_device.cpp).
 #include "audio/music.h"
+
+#include <chrono>
 
 #include "audio/song_check.h"
 
 namespace tc {
 
-StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources) {
+namespace {
+
+// On the audio thread: mixing the engine's graph reads decoded memory only.
+void MixEngine(ma_device* device, void* output, const void* /*input*/, ma_uint32 frameCount) {
+  ma_engine_read_pcm_frames(static_cast<ma_engine*>(device->pUserData), output, frameCount,
+                            nullptr);
+}
+
+// The song is decoded into memory ahead of the audio thread, which then only copies samples and
+// never runs the MP3 decoder under pressure from the renderer. Decoding the whole song takes
+// 0.5-0.8 s on a busy two-core machine, so a run from the start lets the library's job thread
+// decode it in the background (hundreds of times faster than it plays: it stays far ahead) and
+// starts at once. A late start waits for the whole song, so the seek lands on decoded samples.
+ma_uint32 SongLoadFlags(double startSeconds) {
+  return startSeconds > 0.0 ? MA_SOUND_FLAG_DECODE : MA_SOUND_FLAG_DECODE | MA_SOUND_FLAG_ASYNC;
+}
+
+double HostSeconds() {
+  using Seconds = std::chrono::duration<double>;
+  return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+double CursorSeconds(MusicPlayer& player) {
+  ma_uint64 frames = 0;
+  if (player.songSampleRate == 0 ||
+      ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) != MA_SUCCESS) {
+    return 0.0;
+  }
+  return static_cast<double>(frames) / static_cast<double>(player.songSampleRate);
+}
+
+SongClockConfig ClockConfig(const MusicPlayer& player) {
+  SongClockConfig config;
+  config.periodSeconds = OutputPeriodSeconds(player.output);
+  config.latencySeconds = OutputLatencySeconds(player.output);
+  return config;
+}
+
+void FailCleanly(MusicPlayer& player) {
+  // The audio thread holds pointers into the player, which lives in main's frame: stop and free
+  // everything before main returns rather than let that thread outlive it.
+  ShutdownMusic(player);
+}
+
+}  // namespace
+
+StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, double startSeconds,
+                         bool mute) {
   // The library's own handling of a song it cannot open frees a node and then reads it: make sure
   // the file will open before the library sees it (and before any device is started).
-  StartupStatus checked = CheckSongFile(resources.song);
-  if (!checked.ok) return checked;
-  // No configuration: the system's default device in its native format, started as the last step
-  // of initialisation (it plays silence until the song starts).
-  ma_result result = ma_engine_init(nullptr, &player.engine);
+  StartupStatus status = CheckSongFile(resources.song);
+  if (!status.ok) return status;
+  status = OpenOutputDevice(player.output, MixEngine, &player.engine);
+  if (!status.ok) return status;
+
+  ma_engine_config config = ma_engine_config_init();
+  config.pDevice = &player.output.device;
+  ma_result result = ma_engine_init(&config, &player.engine);
   if (result != MA_SUCCESS) {
+    FailCleanly(player);
     return StartupFailure("StartMusic: ma_engine_init failed: %s (%d)",
                           ma_result_description(result), static_cast<int>(result));
   }
   player.engineReady = true;
 
-  // Flags 0: neither streamed nor pre-decoded nor loaded in the background. The call returns with
-  // the whole encoded file in memory; decoding happens on the playback thread.
-  result =
-      ma_sound_init_from_file(&player.engine, resources.song, 0, nullptr, nullptr, &player.song);
+  result = ma_sound_init_from_file(&player.engine, resources.song, SongLoadFlags(startSeconds),
+                                   nullptr, nullptr, &player.song);
   if (result != MA_SUCCESS) {
-    // The engine's playback thread holds a pointer into the player, which lives in main's frame:
-    // stop and free the engine before main returns rather than let that thread outlive it.
-    ma_engine_uninit(&player.engine);
-    player.engineReady = false;
+    FailCleanly(player);
     return StartupFailure("StartMusic: %s: ma_sound_init_from_file failed: %s (%d)", resources.song,
                           ma_result_description(result), static_cast<int>(result));
   }
   player.songReady = true;
+  ma_sound_get_data_format(&player.song, nullptr, nullptr, &player.songSampleRate, nullptr, 0);
+  if (mute) ma_sound_set_volume(&player.song, 0.0f);
 
-  // Not examined: a song that fails to start reads as a clock that stays at 0.
+  SeekSong(player, startSeconds);
+  // Not examined: a song that fails to start reads as a clock that stays where it began.
   ma_sound_start(&player.song);
+  result = ma_device_start(&player.output.device);
+  if (result != MA_SUCCESS) {
+    FailCleanly(player);
+    return StartupFailure("StartMusic: ma_device_start failed: %s (%d)",
+                          ma_result_description(result), static_cast<int>(result));
+  }
   return StartupOk();
 }
 
 float ReadSongClock(MusicPlayer& player) {
-  // The library zeroes the float before anything else, so a failed query reads as 0.0.
+  const double host = HostSeconds();
+  const double cursor = CursorSeconds(player);
+  const bool playing = ma_sound_is_playing(&player.song) == MA_TRUE;
+  return static_cast<float>(AdvanceSongClock(player.clock, cursor, host, playing));
+}
+
+float ReadSongCursor(MusicPlayer& player) {
   float seconds = 0.0f;
   ma_sound_get_cursor_in_seconds(&player.song, &seconds);
   return seconds;
 }
 
+void SeekSong(MusicPlayer& player, double seconds) {
+  // Applied by the audio thread at its next period; until then the cursor reads the target.
+  const double frame = seconds * static_cast<double>(player.songSampleRate);
+  ma_sound_seek_to_pcm_frame(&player.song, static_cast<ma_uint64>(frame + 0.5));
+  ResetSongClock(player.clock, ClockConfig(player), seconds);
+}
+
 void StopMusic(MusicPlayer& player) {
   if (player.songReady) ma_sound_stop(&player.song);
-  // Returns once the playback thread has stopped the device.
-  if (player.engineReady) ma_engine_stop(&player.engine);
+  // Returns once the audio thread has stopped the device.
+  if (player.output.deviceReady) ma_device_stop(&player.output.device);
 }
 
 void ShutdownMusic(MusicPlayer& player) {
+  if (player.output.deviceReady) ma_device_stop(&player.output.device);
   if (player.songReady) {
     ma_sound_uninit(&player.song);
     player.songReady = false;
@@ -62,6 +133,7 @@ void ShutdownMusic(MusicPlayer& player) {
     ma_engine_uninit(&player.engine);
     player.engineReady = false;
   }
+  CloseOutputDevice(player.output);
 }
 
 }  // namespace tc

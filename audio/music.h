@@ -1,7 +1,9 @@
-// The song and its clock: miniaudio plays the song file (audio.mp3 in the resources folder) once,
-// and the position up to which it has decoded the song is the demo's only clock.
+// The song and its clock: miniaudio plays the song file (audio.mp3 in the resources folder) once
+// (or from a chosen time), and what the listener hears of it is the demo's only clock.
 #pragma once
 
+#include "audio/output_device.h"
+#include "audio/song_clock.h"
 #include "base/resource_paths.h"
 #include "base/status.h"
 
@@ -9,19 +11,28 @@
 
 namespace tc {
 
-// miniaudio's playback thread keeps pointers to both members: a MusicPlayer must stay at one
-// address from StartMusic until ShutdownMusic.
+// miniaudio's threads keep pointers into the player: a MusicPlayer must stay at one address from
+// StartMusic until ShutdownMusic.
 struct MusicPlayer {
+  OutputDevice output;
   ma_engine engine;
   ma_sound song;
   bool engineReady = false;
   bool songReady = false;
+  ma_uint32 songSampleRate = 0;
+  SongClock clock;
 };
 
-StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources);
-// Song position in seconds; 0.0 when the query fails.
+// Starts the song at `startSeconds`; `mute` plays it at zero volume, its clock unchanged.
+StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, double startSeconds,
+                         bool mute);
+// The position heard now, in seconds: smooth between the library's cursor steps, never backwards.
 float ReadSongClock(MusicPlayer& player);
-// Stops the song, then the engine's playback device.
+// The library's own cursor, as the clock was before it was smoothed (0.0 when the query fails).
+float ReadSongCursor(MusicPlayer& player);
+// Moves the song to `seconds` and restarts the clock there (the clock may go back only here).
+void SeekSong(MusicPlayer& player, double seconds);
+// Stops the song, then the playback device.
 void StopMusic(MusicPlayer& player);
 // Uninitialises what StartMusic initialised.
 void ShutdownMusic(MusicPlayer& player);

@@ -18,6 +18,7 @@
 #include "base/status.h"
 #include "demo/transform.h"
 #include "render/scene_constants.h"
+#include "render/viewport.h"
 
 #if defined(TC_RENDER_D3D11)
 #include "render/d3d11/records.h"
@@ -27,9 +28,20 @@
 
 namespace tc {
 
+// How frames reach the screen. The default is the designed run: the picture fills the window and
+// presentation never waits for the vertical blank.
+struct PresentOptions {
+  // The window is not the picture's size (it covers a display): the swap chain takes the window's
+  // drawable size and the picture the largest centred rectangle of its proportions in it.
+  bool fitToWindow = false;
+  bool vsync = false;
+};
+
 // Device (context), swap chain or default framebuffer, depth buffer and fixed pipeline state, all
-// sized `resolution`. The release frees everything the create made, even after a failed create.
-StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device);
+// sized `resolution` (or the window's drawable, when fitting). The release frees everything the
+// create made, even after a failed create.
+StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device,
+                                 const PresentOptions& present = PresentOptions{});
 void ReleaseRenderDevice(RenderDevice& device);
 
 // Mesh, vertex and index buffers, the three textures (from the files `resources` names) and the

@@ -6,10 +6,21 @@
 
 namespace tc {
 
-StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device) {
+StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device,
+                                 const PresentOptions& present) {
   device = RenderDevice{};
-  const UINT width = static_cast<UINT>(resolution.width);
-  const UINT height = static_cast<UINT>(resolution.height);
+  UINT width = static_cast<UINT>(resolution.width);
+  UINT height = static_cast<UINT>(resolution.height);
+  if (present.fitToWindow) {
+    // The swap chain takes the window's client size in pixels (the process is DPI aware, so
+    // these are real pixels); the picture goes into the largest centred 16:9 part of it.
+    RECT client;
+    if (GetClientRect(window, &client) && client.right > 0 && client.bottom > 0) {
+      width = static_cast<UINT>(client.right - client.left);
+      height = static_cast<UINT>(client.bottom - client.top);
+    }
+  }
+  device.syncInterval = present.vsync ? 1 : 0;
 
   DXGI_SWAP_CHAIN_DESC chain = {};
   chain.BufferDesc.Width = width;
@@ -101,10 +112,15 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
                           static_cast<unsigned long>(hr));
   }
 
-  device.viewport.TopLeftX = 0.0f;
-  device.viewport.TopLeftY = 0.0f;
-  device.viewport.Width = static_cast<float>(resolution.width);
-  device.viewport.Height = static_cast<float>(resolution.height);
+  // Direct3D counts the viewport's y from the top.
+  const ViewportRect fit =
+      present.fitToWindow
+          ? FitPicture(resolution, static_cast<int>(width), static_cast<int>(height))
+          : ViewportRect{0, 0, resolution.width, resolution.height};
+  device.viewport.TopLeftX = static_cast<float>(fit.x);
+  device.viewport.TopLeftY = static_cast<float>(fit.y);
+  device.viewport.Width = static_cast<float>(fit.width);
+  device.viewport.Height = static_cast<float>(fit.height);
   device.viewport.MinDepth = 0.0f;
   device.viewport.MaxDepth = 1.0f;
   return StartupOk();

@@ -1,7 +1,7 @@
 // Frame submission: clear, bind the whole pipeline at the frame's first draw, then per cube one
-// upload of the 128 constant bytes followed by one indexed draw, and present without waiting for
-// the vertical blank. Nothing is allocated and only the mapping's result is examined here. Twin:
-// render/gl/frame.cpp.
+// upload of the 128 constant bytes followed by one indexed draw, and present (waiting for
+// the vertical blank only when asked). Nothing is allocated and only the mapping's result is
+// examined here. Twin: render/gl/frame.cpp.
 #include <cstring>
 
 #include "render/render.h"
@@ -65,7 +65,7 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
 }
 
 void PresentFrame(RenderDevice& device) {
-  device.swapChain->Present(0, 0);
+  device.swapChain->Present(device.syncInterval, 0);
 }
 
 }  // namespace tc

@@ -26,6 +26,7 @@ struct RenderDevice {
   ID3D11DepthStencilView* depthStencilView = nullptr;
   ID3D11RasterizerState* rasterizerState = nullptr;
   D3D11_VIEWPORT viewport = {};
+  UINT syncInterval = 0;  // Present's first argument: 1 waits for the vertical blank
   // Set by ClearFrame: the frame's first DrawCube binds the whole pipeline.
   bool pipelinePending = true;
   // The texture BindCubeTexture bound last; the pipeline binds it again at each frame's first draw.

@@ -8,7 +8,8 @@
 
 namespace tc {
 
-StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device) {
+StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device,
+                                 const PresentOptions& present) {
   device = RenderDevice{};
   device.window = window;
   // The framebuffer's format was requested from SDL before the window was created (the X visual
@@ -36,9 +37,9 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
         depthBits, stencilBits);
   }
 
-  // Presentation never waits for the vertical blank. Some servers (Xvfb) do not support setting
-  // it, which is harmless: they have no vertical blank to wait for.
-  SDL_GL_SetSwapInterval(0);
+  // By default presentation never waits for the vertical blank. Some servers (Xvfb) do not
+  // support setting it, which is harmless: they have no vertical blank to wait for.
+  SDL_GL_SetSwapInterval(present.vsync ? 1 : 0);
 
   // What Direct3D 11 gives without any state object: depth test LESS with writes, no stencil, no
   // blending; plus clipping at the near and far planes (no depth clamp).
@@ -57,10 +58,23 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   device.clipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
   if (device.clipControl) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
 
-  device.viewport.x = 0;
-  device.viewport.y = 0;
-  device.viewport.width = resolution.width;
-  device.viewport.height = resolution.height;
+  if (present.fitToWindow) {
+    // The drawable, not the window: on a HiDPI display it has more pixels than the window has
+    // points. GL counts the viewport's y from the bottom; the bars are equal, give or take one.
+    int drawableWidth = 0;
+    int drawableHeight = 0;
+    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    const ViewportRect fit = FitPicture(resolution, drawableWidth, drawableHeight);
+    device.viewport.x = fit.x;
+    device.viewport.y = drawableHeight - fit.y - fit.height;
+    device.viewport.width = fit.width;
+    device.viewport.height = fit.height;
+  } else {
+    device.viewport.x = 0;
+    device.viewport.y = 0;
+    device.viewport.width = resolution.width;
+    device.viewport.height = resolution.height;
+  }
   return StartupOk();
 }
 

@@ -1,6 +1,6 @@
 // Frame submission: clear, bind the whole pipeline at the frame's first draw, then per cube one
-// upload of the 128 constant bytes followed by one indexed draw, and present without waiting for
-// the vertical blank. Nothing is allocated and no result is examined here. Twin:
+// upload of the 128 constant bytes followed by one indexed draw, and present (waiting for
+// the vertical blank only when asked). Nothing is allocated and no result is examined here. Twin:
 // render/d3d11/frame.cpp.
 #include <SDL.h>
 

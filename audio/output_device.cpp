@@ -1,0 +1,80 @@
+#include "audio/output_device.h"
+
+namespace tc {
+namespace {
+
+// Sized by measurement on a PulseAudio null sink with the renderer and other busy processes
+// sharing two cores (README, "Playing it"): with 10 and 50 ms periods the sound server ran dry
+// dozens of times per song (its queue is one period long), with 100 ms now and then; 200 ms
+// played through. Nothing here is interactive, and the latency this adds is taken out of the
+// song clock.
+constexpr ma_uint32 kPeriodMilliseconds = 200;
+constexpr ma_uint32 kPeriodCount = 3;
+
+ma_result OpenWithPriority(OutputDevice& output, ma_thread_priority priority,
+                           ma_device_data_proc callback, void* userData) {
+  ma_context_config contextConfig = ma_context_config_init();
+  contextConfig.threadPriority = priority;
+  ma_device_config config = ma_device_config_init(ma_device_type_playback);
+  config.playback.format = ma_format_f32;  // what the engine mixes in
+  config.playback.channels = 0;            // native
+  config.sampleRate = 0;                   // native
+  config.periodSizeInMilliseconds = kPeriodMilliseconds;
+  config.periods = kPeriodCount;
+  config.dataCallback = callback;
+  config.pUserData = userData;
+  // Each backend in the library's order until one opens a device (PulseAudio, ALSA, ..., and
+  // finally the silent Null device on a machine without sound): the device owns that context.
+  const ma_result result = ma_device_init_ex(nullptr, 0, &contextConfig, &config, &output.device);
+  if (result != MA_SUCCESS) return result;
+  output.deviceReady = true;
+  return MA_SUCCESS;
+}
+
+}  // namespace
+
+StartupStatus OpenOutputDevice(OutputDevice& output, ma_device_data_proc callback, void* userData) {
+  // A real-time audio thread needs the right to one (root, CAP_SYS_NICE or an rtprio limit); where
+  // the system refuses it the thread is created at the highest ordinary priority instead.
+  output.realtimeThread = true;
+  ma_result result = OpenWithPriority(output, ma_thread_priority_realtime, callback, userData);
+  if (result != MA_SUCCESS) {
+    output.realtimeThread = false;
+    result = OpenWithPriority(output, ma_thread_priority_highest, callback, userData);
+  }
+  if (result != MA_SUCCESS) {
+    return StartupFailure("StartMusic: no playback device: ma_device_init failed: %s (%d)",
+                          ma_result_description(result), static_cast<int>(result));
+  }
+  return StartupOk();
+}
+
+double OutputPeriodSeconds(const OutputDevice& output) {
+  const ma_device& device = output.device;
+  if (device.playback.internalSampleRate == 0) return 0.0;
+  return static_cast<double>(device.playback.internalPeriodSizeInFrames) /
+         static_cast<double>(device.playback.internalSampleRate);
+}
+
+double OutputLatencySeconds(const OutputDevice& output) {
+  const double period = OutputPeriodSeconds(output);
+  // The cursor stands at the end of the period just mixed, one period ahead of its first frame,
+  // and PulseAudio queues up to its target length (miniaudio asks for one period) and a quarter
+  // of it in the sink: measured on a null sink with 50 and 200 ms periods, the cursor leads what
+  // leaves the sink by 1.7 periods. Elsewhere the device buffer is taken as full: all its
+  // periods.
+  if (output.device.pContext != nullptr &&
+      output.device.pContext->backend == ma_backend_pulseaudio) {
+    return 1.7 * period;
+  }
+  return period * static_cast<double>(output.device.playback.internalPeriods);
+}
+
+void CloseOutputDevice(OutputDevice& output) {
+  if (output.deviceReady) {
+    ma_device_uninit(&output.device);  // stops it first when it runs, and ends its context
+    output.deviceReady = false;
+  }
+}
+
+}  // namespace tc

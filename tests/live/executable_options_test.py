@@ -1,0 +1,228 @@
+#!/usr/bin/env python3
+"""The real executable's command line, run as a user would (needs DISPLAY: an X server):
+help and version, a bad command line (exit 2, no window), beat lines live through a pipe,
+a late start, a loop, and the full-screen picture read back from private Xvfb screens."""
+
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+FAILURES = []
+
+
+def check(condition, message):
+    if not condition:
+        FAILURES.append(message)
+        print(f"FAIL: {message}", file=sys.stderr, flush=True)
+    return condition
+
+
+class Demo:
+    """The demo with its standard output read line by line, each line timed on arrival."""
+
+    def __init__(self, exe, args, env=None):
+        self.started = time.monotonic()
+        self.process = subprocess.Popen([exe] + args, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, env=env or os.environ)
+        self.lines = []
+        self.ready = threading.Condition()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for raw in iter(self.process.stdout.readline, b""):
+            with self.ready:
+                self.lines.append((time.monotonic() - self.started, raw.decode().rstrip("\n")))
+                self.ready.notify_all()
+
+    def wait_for(self, predicate, seconds):
+        deadline = time.monotonic() + seconds
+        with self.ready:
+            while not predicate(self.lines):
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return False
+                self.ready.wait(left)
+        return True
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()  # SDL turns it into a close request
+        try:
+            self.process.wait(20)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        return self.process.returncode
+
+
+def beats(lines):
+    return [int(text.split()[2][1:]) for _, text in lines if text.startswith("?? Beat #")]
+
+
+def test_help_and_version(exe):
+    for option, expected in (("--help", "Usage:"), ("--version", "zephyrine-720 ")):
+        # No display at all: these must not need one.
+        env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        result = subprocess.run([exe, option], capture_output=True, env=env, timeout=10)
+        check(result.returncode == 0, f"{option}: exit code {result.returncode}")
+        check(result.stdout.decode().startswith(expected), f"{option}: printed {result.stdout!r}")
+        check(result.stderr == b"", f"{option}: wrote to stderr {result.stderr!r}")
+
+
+def test_bad_command_lines(exe):
+    # A display that cannot be opened: had the program tried to open a window it would have
+    # failed start-up with exit code 1 instead.
+    env = dict(os.environ, DISPLAY=":987654")
+    for args, names in ((["--bogus"], "--bogus"), (["--start", "abc"], "abc"),
+                        (["--av-offset"], "--av-offset"), (["--loop=1"], "--loop")):
+        result = subprocess.run([exe] + args, capture_output=True, env=env, timeout=10)
+        err = result.stderr.decode()
+        check(result.returncode == 2, f"{args}: exit code {result.returncode}, not 2")
+        check(err.count("\n") == 1 and names in err, f"{args}: stderr {err!r}")
+        check(result.stdout == b"", f"{args}: wrote to stdout {result.stdout!r}")
+    # A display index the server does not have is a bad value too.
+    result = subprocess.run([exe, "--display", "7"], capture_output=True, timeout=10)
+    check(result.returncode == 2 and b"--display" in result.stderr,
+          f"--display 7: exit code {result.returncode}, stderr {result.stderr!r}")
+
+
+def test_live_lines(exe):
+    demo = Demo(exe, ["--mute"])
+    arrived = demo.wait_for(lambda lines: len(lines) >= 1, 5)
+    demo.stop()
+    if check(arrived, "no beat line within 5 s"):
+        first_time, first = demo.lines[0]
+        check(first == "?? Beat #0 at time 0 sec", f"first line {first!r}")
+        check(first_time < 1.0, f"first line arrived after {first_time:.3f} s, not within 1 s")
+
+
+def test_late_start(exe):
+    demo = Demo(exe, ["--mute", "--start", "100"])
+    arrived = demo.wait_for(lambda lines: len(beats(lines)) >= 3, 10)
+    code = demo.stop()
+    check(code == 0, f"--start 100: exit code {code}")
+    if check(arrived, f"--start 100: lines {demo.lines}"):
+        check(demo.lines[0][1] == "?? Beat #166 at time 99.6167 sec",
+              f"--start 100: first line {demo.lines[0][1]!r}")
+        check(beats(demo.lines)[:3] == [166, 167, 168], f"--start 100: beats {beats(demo.lines)}")
+
+
+def test_loop(exe):
+    demo = Demo(exe, ["--mute", "--loop", "--start", "173"])
+    looped = demo.wait_for(lambda lines: 0 in beats(lines) and beats(lines)[-1] >= 1, 30)
+    still_running = demo.process.poll() is None
+    demo.stop()
+    seen = beats(demo.lines)
+    if check(looped, f"--loop: beats {seen}"):
+        # Past the last beat (a stalled frame may skip one), then beat 0 and 1 of the next pass.
+        restart = seen.index(0)
+        check(seen[0] == 288 and restart >= 2 and seen[restart - 1] >= 290 and
+              seen[restart + 1] == 1, f"--loop: beats {seen}")
+        check(still_running, "--loop: the run ended")
+
+
+def start_xvfb(width, height):
+    read, write = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
+                               f"{width}x{height}x24", "-nolisten", "tcp"],
+                              pass_fds=(write,), stderr=subprocess.DEVNULL)
+    os.close(write)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(read, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(read)
+    return server, ":" + number.decode().strip()
+
+
+def grab(grab_exe, display):
+    data = subprocess.run([grab_exe], capture_output=True, env=dict(os.environ, DISPLAY=display),
+                          timeout=30, check=True).stdout
+    header, _, rest = data.partition(b"\n255\n")
+    width, height = (int(v) for v in header.split()[1:3])
+    return width, height, rest
+
+
+def lit_extent(width, height, pixels):
+    """Bounding box (x0, y0, x1, y1) of the pixels that are not black."""
+    rows = [y for y in range(height) if pixels[y * width * 3: (y + 1) * width * 3].strip(b"\0")]
+    if not rows:
+        return None
+    x0, x1 = width, -1
+    for y in rows:
+        row = pixels[y * width * 3: (y + 1) * width * 3]
+        left = len(row) - len(row.lstrip(b"\0"))
+        right = len(row.rstrip(b"\0"))
+        x0, x1 = min(x0, left // 3), max(x1, (right - 1) // 3)
+    return x0, rows[0], x1, rows[-1]
+
+
+def test_fullscreen(exe, grab_exe):
+    # The lattice at 40 s fills the picture from edge to edge, so the lit area shows the
+    # picture's extent; everything outside it must be black bars.
+    for width, height, expected in ((2560, 1440, (0, 0, 2560, 1440)),
+                                    (2560, 1600, (0, 80, 2560, 1440)),
+                                    (3440, 1440, (440, 0, 2560, 1440))):
+        server, display = start_xvfb(width, height)
+        try:
+            demo = Demo(exe, ["--mute", "--fullscreen", "--start", "40"],
+                        env=dict(os.environ, DISPLAY=display))
+            demo.wait_for(lambda lines: len(lines) >= 2, 15)
+            extents = []
+            for _ in range(3):
+                w, h, pixels = grab(grab_exe, display)
+                extents.append(lit_extent(w, h, pixels))
+                time.sleep(0.3)
+            demo.stop()
+        finally:
+            server.terminate()
+            server.wait()
+        name = f"--fullscreen on {width}x{height}"
+        if not check(all(extents), f"{name}: nothing drawn"):
+            continue
+        x0 = min(e[0] for e in extents)
+        y0 = min(e[1] for e in extents)
+        x1 = max(e[2] for e in extents)
+        y1 = max(e[3] for e in extents)
+        ex, ey, ew, eh = expected
+        # Bars black: nothing lit outside the expected rectangle. Extent 16:9: the lit area
+        # reaches (within a few pixels) the rectangle's edges on every side.
+        check(x0 >= ex and y0 >= ey and x1 < ex + ew and y1 < ey + eh,
+              f"{name}: lit area {x0},{y0}-{x1},{y1} outside {expected}")
+        slack = 8
+        check(x0 <= ex + slack and y0 <= ey + slack and x1 >= ex + ew - 1 - slack and
+              y1 >= ey + eh - 1 - slack,
+              f"{name}: lit area {x0},{y0}-{x1},{y1} does not fill {expected}")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--grab", required=True)
+    parser.add_argument("--only", default=None)
+    args = parser.parse_args()
+    tests = {
+        "help": lambda: test_help_and_version(args.exe),
+        "bad": lambda: test_bad_command_lines(args.exe),
+        "live": lambda: test_live_lines(args.exe),
+        "start": lambda: test_late_start(args.exe),
+        "loop": lambda: test_loop(args.exe),
+        "fullscreen": lambda: test_fullscreen(args.exe, args.grab),
+    }
+    for name, test in tests.items():
+        if args.only and name != args.only:
+            continue
+        begin = time.monotonic()
+        test()
+        print(f"{name}: {time.monotonic() - begin:.1f} s", flush=True)
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
