@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/file_stat.h"
 #include "miniaudio.h"
 
 namespace tc {
@@ -21,22 +22,6 @@ constexpr uint64_t kMaxSongBytes = 256u << 20;
 
 StartupStatus SongFailure(const char* path, const char* reason) {
   return StartupFailure("StartMusic: %s: %s", path, reason);
-}
-
-#if defined(_WIN32)
-using FileStat = struct _stat64;
-int StatPath(const char* path, FileStat& info) {
-  return _stat64(path, &info);
-}
-#else
-using FileStat = struct stat;
-int StatPath(const char* path, FileStat& info) {
-  return stat(path, &info);
-}
-#endif
-
-bool IsRegular(const FileStat& info) {
-  return (info.st_mode & S_IFMT) == S_IFREG;
 }
 
 // The whole file, read only when it is a regular file of acceptable size.

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/file_stat.h"
 #include "cgltf.h"
 #include "stb_png.h"
 
@@ -44,22 +45,6 @@ struct ReadResult {
   int errorNumber = 0;
   uint64_t fileSize = 0;
 };
-
-#if defined(_WIN32)
-using FileStat = struct _stat64;
-int StatPath(const char* path, FileStat& info) {
-  return _stat64(path, &info);
-}
-#else
-using FileStat = struct stat;
-int StatPath(const char* path, FileStat& info) {
-  return stat(path, &info);
-}
-#endif
-
-bool IsRegular(const FileStat& info) {
-  return (info.st_mode & S_IFMT) == S_IFREG;
-}
 
 // Reads `path` when it is a regular file: the whole file when `prefix` is 0 (at most `maxBytes`),
 // otherwise exactly its first `prefix` bytes. The type is checked before the file is opened (so a

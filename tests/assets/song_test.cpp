@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/kick_onset.h"
 #include "miniaudio.h"
 
 namespace {
@@ -62,39 +63,12 @@ std::vector<int> KickBeats() {
   return beats;
 }
 
-// Where the kick nearest `expected` starts, in frames, or -1 when there is no distinct onset.
-// The music dips for the last 15 ms before each kick, so the loudest 1 ms block of the gap 15 to
-// 6 ms before the beat gives the background, the loudest block up to 40 ms after the gap the kick's
-// peak. The onset is the first sample after the gap that rises a quarter of the way from one to the
-// other.
-long FindOnset(const std::vector<float>& x, long expected) {
-  const long gap = expected - 15 * kMs, from = expected - 6 * kMs, to = expected + 40 * kMs;
-  if (gap < 0 || to > static_cast<long>(x.size())) return -1;
-  auto block_peak = [&](long start) {
-    float m = 0.0f;
-    for (long i = start; i < start + kMs; ++i)
-      m = std::max(m, std::fabs(x[i]));
-    return m;
-  };
-  float floor = 0.0f, peak = 0.0f;
-  for (long b = gap; b < from; b += kMs)
-    floor = std::max(floor, block_peak(b));
-  for (long b = from; b < to; b += kMs)
-    peak = std::max(peak, block_peak(b));
-  if (peak < 3.0f * floor || peak < 0.02f) return -1;
-  const float threshold = floor + 0.25f * (peak - floor);
-  for (long i = from; i < to; ++i) {
-    if (std::fabs(x[i]) > threshold) return i;
-  }
-  return -1;
-}
-
 // Checks every kick beat of `x`; returns the largest error in seconds and lists the misses.
 double WorstOnsetError(const std::vector<float>& x, std::string* misses) {
   double worst = 0.0;
   for (int beat : KickBeats()) {
     const long expected = static_cast<long>(beat) * kBeatFrames;
-    const long onset = FindOnset(x, expected);
+    const long onset = tc::test::FindKickOnset(x, expected, kMs);
     const double error = onset < 0 ? 1.0 : std::fabs(static_cast<double>(onset - expected)) / kRate;
     if (error > kToleranceSeconds) {
       *misses += " " + std::to_string(beat) +
@@ -158,7 +132,8 @@ TEST(Song, TheBreakBeforeTheSecondPeakHasNoKick) {
   const Song& song = DecodedSong();
   ASSERT_TRUE(song.decoded);
   for (int beat = 153; beat <= 160; ++beat) {
-    EXPECT_EQ(FindOnset(song.mono, static_cast<long>(beat) * kBeatFrames), -1) << "beat " << beat;
+    EXPECT_EQ(tc::test::FindKickOnset(song.mono, static_cast<long>(beat) * kBeatFrames, kMs), -1)
+        << "beat " << beat;
   }
 }
 

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/kick_onset.h"
 #include "miniaudio.h"
 #include "test_files.h"
 
@@ -362,33 +363,6 @@ TEST_F(Capture, SectionEqualsTheSameFramesAndSamplesOfACaptureFromZero) {
   EXPECT_LE(largest, 1.0f / (1 << 23)) << "the sound track is not the decoded song";
 }
 
-// Where the kick nearest `expected` starts, in frames, or -1 (the detector of the song's own
-// test): the loudest 1 ms block of the dip 15 to 6 ms before the beat is the background, the
-// loudest block up to 40 ms after the kick's peak; the onset is the first sample a quarter of the
-// way up.
-long FindOnset(const std::vector<float>& x, long expected) {
-  constexpr long kMs = kRate / 1000;
-  const long gap = expected - 15 * kMs, from = expected - 6 * kMs, to = expected + 40 * kMs;
-  if (gap < 0 || to > static_cast<long>(x.size())) return -1;
-  auto blockPeak = [&](long start) {
-    float m = 0.0f;
-    for (long i = start; i < start + kMs; ++i)
-      m = std::max(m, std::fabs(x[i]));
-    return m;
-  };
-  float floor = 0.0f, peak = 0.0f;
-  for (long b = gap; b < from; b += kMs)
-    floor = std::max(floor, blockPeak(b));
-  for (long b = from; b < to; b += kMs)
-    peak = std::max(peak, blockPeak(b));
-  if (peak < 3.0f * floor || peak < 0.02f) return -1;
-  const float threshold = floor + 0.25f * (peak - floor);
-  for (long i = from; i < to; ++i) {
-    if (std::fabs(x[i]) > threshold) return i;
-  }
-  return -1;
-}
-
 // A kick the demo shows at frame n is heard at n / fps in the video: beat k at k * 0.6 - 28.8 s.
 TEST_F(Capture, AacTrackHasTheKicksOnTheBeatsWithinOneMillisecond) {
   const std::string video = Path("sync.mp4");
@@ -405,7 +379,7 @@ TEST_F(Capture, AacTrackHasTheKicksOnTheBeatsWithinOneMillisecond) {
   int found = 0;
   for (int beat = 49; beat <= 55; ++beat) {
     const long expected = (beat - 48) * 26460L;  // (beat * 0.6 - 28.8) s at 44.1 kHz
-    const long onset = FindOnset(mono, expected);
+    const long onset = tc::test::FindKickOnset(mono, expected, kRate / 1000);
     ASSERT_GE(onset, 0) << "no kick found at beat " << beat;
     const double error = static_cast<double>(onset - expected) / kRate;
     EXPECT_LE(std::fabs(error), 0.001) << "beat " << beat << " off by " << error * 1e3 << " ms";
