@@ -318,8 +318,8 @@ struct CraftedFile {
   void (*craft)(const std::string& resources);
 };
 
-void WriteMesh(const std::string& resources, const test::GlbSpec& spec) {
-  test::WriteFile(resources + "/mesh2.glb", test::BuildGlb(spec));
+void WriteMesh(const std::string& resources, const test::GlbSpec& glbSpec) {
+  test::WriteFile(resources + "/mesh2.glb", test::BuildGlb(glbSpec));
 }
 
 const CraftedFile kCraftedFiles[] = {

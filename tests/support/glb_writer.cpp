@@ -56,23 +56,23 @@ struct Layout {
   size_t indexViewLength = 0;
 };
 
-Layout LayOut(const GlbSpec& spec) {
+Layout LayOut(const GlbSpec& glbSpec) {
   Layout layout;
   std::string& bin = layout.bin;
-  const size_t vertexCount = spec.positions.size() / 3;
-  bin.assign(spec.positionAccessorOffset, '\x7f');
+  const size_t vertexCount = glbSpec.positions.size() / 3;
+  bin.assign(glbSpec.positionAccessorOffset, '\x7f');
   for (size_t v = 0; v < vertexCount; ++v) {
     for (int c = 0; c < 3; ++c)
-      AppendFloat(bin, spec.positions[3 * v + c]);
-    for (uint32_t b = 12; b + 4 <= spec.vertexByteStride; b += 4)
+      AppendFloat(bin, glbSpec.positions[3 * v + c]);
+    for (uint32_t b = 12; b + 4 <= glbSpec.vertexByteStride; b += 4)
       AppendFloat(bin, 1000.0f);
   }
   layout.vertexViewLength = bin.size();
   PadTo4(bin, '\0');
   layout.indexViewOffset = bin.size();
-  bin.append(spec.indexAccessorOffset, '\x7f');
-  for (uint32_t index : spec.indices)
-    AppendIndex(bin, index, spec.indexComponentType);
+  bin.append(glbSpec.indexAccessorOffset, '\x7f');
+  for (uint32_t index : glbSpec.indices)
+    AppendIndex(bin, index, glbSpec.indexComponentType);
   layout.indexViewLength = bin.size() - layout.indexViewOffset;
   PadTo4(bin, '\0');
   return layout;
@@ -80,55 +80,56 @@ Layout LayOut(const GlbSpec& spec) {
 
 }  // namespace
 
-std::string BinaryChunk(const GlbSpec& spec) {
-  return LayOut(spec).bin;
+std::string BinaryChunk(const GlbSpec& glbSpec) {
+  return LayOut(glbSpec).bin;
 }
 
-std::string BuildGlb(const GlbSpec& spec) {
-  const Layout layout = LayOut(spec);
+std::string BuildGlb(const GlbSpec& glbSpec) {
+  const Layout layout = LayOut(glbSpec);
   const std::string& bin = layout.bin;
-  const int64_t positionCount = spec.positionCount >= 0
-                                    ? spec.positionCount
-                                    : static_cast<int64_t>(spec.positions.size() / 3);
+  const int64_t positionCount = glbSpec.positionCount >= 0
+                                    ? glbSpec.positionCount
+                                    : static_cast<int64_t>(glbSpec.positions.size() / 3);
   const int64_t indexCount =
-      spec.indexCount >= 0 ? spec.indexCount : static_cast<int64_t>(spec.indices.size());
+      glbSpec.indexCount >= 0 ? glbSpec.indexCount : static_cast<int64_t>(glbSpec.indices.size());
 
   std::ostringstream json;
   json << R"({"asset":{"version":"2.0"},"buffers":[{)";
-  if (!spec.bufferUri.empty()) json << R"("uri":")" << spec.bufferUri << R"(",)";
+  if (!glbSpec.bufferUri.empty()) json << R"("uri":")" << glbSpec.bufferUri << R"(",)";
   json << R"("byteLength":)"
-       << (spec.bufferByteLength >= 0 ? spec.bufferByteLength : static_cast<int64_t>(bin.size()))
+       << (glbSpec.bufferByteLength >= 0 ? glbSpec.bufferByteLength
+                                         : static_cast<int64_t>(bin.size()))
        << "}],";
   json << R"("bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":)" << layout.vertexViewLength;
-  if (spec.vertexByteStride != 0) json << R"(,"byteStride":)" << spec.vertexByteStride;
+  if (glbSpec.vertexByteStride != 0) json << R"(,"byteStride":)" << glbSpec.vertexByteStride;
   json << R"(},{"buffer":0,"byteOffset":)";
-  if (spec.indexViewOffsetText.empty()) {
+  if (glbSpec.indexViewOffsetText.empty()) {
     json << layout.indexViewOffset;
   } else {
-    json << spec.indexViewOffsetText;
+    json << glbSpec.indexViewOffsetText;
   }
   json << R"(,"byteLength":)" << layout.indexViewLength << "}],";
   json << R"("accessors":[{)";
-  if (spec.positionHasView) {
-    json << R"("bufferView":0,"byteOffset":)" << spec.positionAccessorOffset << ",";
+  if (glbSpec.positionHasView) {
+    json << R"("bufferView":0,"byteOffset":)" << glbSpec.positionAccessorOffset << ",";
   }
   json << R"("componentType":5126,"count":)" << positionCount << R"(,"type":"VEC3"},{)";
-  if (spec.indexHasView) {
-    json << R"("bufferView":1,"byteOffset":)" << spec.indexAccessorOffset << ",";
+  if (glbSpec.indexHasView) {
+    json << R"("bufferView":1,"byteOffset":)" << glbSpec.indexAccessorOffset << ",";
   }
-  json << R"("componentType":)" << spec.indexComponentType << R"(,"count":)";
-  if (spec.indexCountText.empty()) {
+  json << R"("componentType":)" << glbSpec.indexComponentType << R"(,"count":)";
+  if (glbSpec.indexCountText.empty()) {
     json << indexCount;
   } else {
-    json << spec.indexCountText;
+    json << glbSpec.indexCountText;
   }
   json << R"(,"type":"SCALAR"}])";
-  if (spec.withMesh) {
+  if (glbSpec.withMesh) {
     json << R"(,"meshes":[{"primitives":[)";
-    if (spec.withPrimitive) {
-      json << R"({"attributes":{")" << spec.firstAttribute << R"(":0})";
-      if (spec.withIndices) json << R"(,"indices":1)";
-      if (spec.primitiveMode >= 0) json << R"(,"mode":)" << spec.primitiveMode;
+    if (glbSpec.withPrimitive) {
+      json << R"({"attributes":{")" << glbSpec.firstAttribute << R"(":0})";
+      if (glbSpec.withIndices) json << R"(,"indices":1)";
+      if (glbSpec.primitiveMode >= 0) json << R"(,"mode":)" << glbSpec.primitiveMode;
       json << "}";
     }
     json << "]}]";
@@ -137,7 +138,7 @@ std::string BuildGlb(const GlbSpec& spec) {
   std::string jsonChunk = json.str();
   PadTo4(jsonChunk, ' ');
 
-  const bool withBin = spec.bufferUri.empty();
+  const bool withBin = glbSpec.bufferUri.empty();
   std::string glb;
   AppendU32(glb, 0x46546C67u);  // "glTF"
   AppendU32(glb, 2);
@@ -154,15 +155,15 @@ std::string BuildGlb(const GlbSpec& spec) {
 }
 
 GlbSpec UnitCube() {
-  GlbSpec spec;
+  GlbSpec glbSpec;
   // Corner i has x = bit 0, y = bit 1, z = bit 2 (0 -> -0.5, 1 -> +0.5).
   for (int i = 0; i < 8; ++i) {
-    spec.positions.push_back((i & 1) ? 0.5f : -0.5f);
-    spec.positions.push_back((i & 2) ? 0.5f : -0.5f);
-    spec.positions.push_back((i & 4) ? 0.5f : -0.5f);
+    glbSpec.positions.push_back((i & 1) ? 0.5f : -0.5f);
+    glbSpec.positions.push_back((i & 2) ? 0.5f : -0.5f);
+    glbSpec.positions.push_back((i & 4) ? 0.5f : -0.5f);
   }
   // Two triangles per face, counter-clockwise seen from outside (right-handed axes).
-  spec.indices = {
+  glbSpec.indices = {
       1, 3, 7, 1, 7, 5,  // +x
       0, 4, 6, 0, 6, 2,  // -x
       2, 6, 7, 2, 7, 3,  // +y
@@ -170,7 +171,7 @@ GlbSpec UnitCube() {
       4, 5, 7, 4, 7, 6,  // +z
       0, 2, 3, 0, 3, 1,  // -z
   };
-  return spec;
+  return glbSpec;
 }
 
 }  // namespace tc::test

@@ -35,7 +35,7 @@ struct GlbSpec {
   // The buffer's declared byteLength; negative means the true length.
   int64_t bufferByteLength = -1;
   // When not empty the buffer names this uri and the file has no binary chunk; the bytes the uri
-  // should hold are BinaryChunk(spec).
+  // should hold are BinaryChunk(glbSpec).
   std::string bufferUri;
   std::string firstAttribute = "POSITION";
   int primitiveMode = -1;  // glTF "mode"; negative leaves it out (triangles)
@@ -47,9 +47,9 @@ struct GlbSpec {
 };
 
 // The whole .glb file.
-std::string BuildGlb(const GlbSpec& spec);
+std::string BuildGlb(const GlbSpec& glbSpec);
 // The buffer's bytes: the vertex view, then the index view, each 4-byte aligned.
-std::string BinaryChunk(const GlbSpec& spec);
+std::string BinaryChunk(const GlbSpec& glbSpec);
 // A unit cube (-0.5..0.5) whose faces wind counter-clockwise seen from outside.
 GlbSpec UnitCube();
 

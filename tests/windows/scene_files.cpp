@@ -67,10 +67,10 @@ bool EnterFreshWorkingFolder(std::string& folder) {
 }
 
 bool WriteMeshFile(const TestMesh& mesh) {
-  test::GlbSpec spec;
-  spec.positions = mesh.positions;
-  spec.indices.assign(mesh.indices.begin(), mesh.indices.end());
-  const std::string file = test::BuildGlb(spec);
+  test::GlbSpec glbSpec;
+  glbSpec.positions = mesh.positions;
+  glbSpec.indices.assign(mesh.indices.begin(), mesh.indices.end());
+  const std::string file = test::BuildGlb(glbSpec);
   FILE* out = std::fopen("resources\\mesh2.glb", "wb");
   if (out == nullptr) return false;
   const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();
