@@ -396,15 +396,7 @@ TEST_F(ImageLoading, ImageThatDoesNotDecodeIsRejected) {
 // Another format under a .png name is not decoded, however small or well-formed it is.
 TEST_F(ImageLoading, OnlyPngIsDecoded) {
   WriteAll(4);
-  // A TGA header declaring 20711 x 18254 true-colour pixels: 25 bytes.
-  std::string tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  tga += {static_cast<char>(20711 & 255),
-          static_cast<char>(20711 >> 8),
-          static_cast<char>(18254 & 255),
-          static_cast<char>(18254 >> 8),
-          32,
-          8};
-  tga += std::string(7, '\x55');
+  const std::string tga = test::HugeTgaHeader();
   ASSERT_EQ(tga.size(), 25u);
   std::string ppm = "P6\n4 4\n255\n" + std::string(48, '\x40');
   for (const std::string& other : {tga, ppm}) {

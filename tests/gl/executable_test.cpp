@@ -374,18 +374,7 @@ const CraftedFile kCraftedFiles[] = {
        WriteMesh(r, glb);
      }},
     {"TgaHeaderAsTexture", "texture1.png",
-     [](const std::string& r) {
-       // 25 bytes declaring 20711 x 18254 true-colour pixels.
-       std::string tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-       tga += {static_cast<char>(20711 & 255),
-               static_cast<char>(20711 >> 8),
-               static_cast<char>(18254 & 255),
-               static_cast<char>(18254 >> 8),
-               32,
-               8};
-       tga += std::string(7, '\x55');
-       test::WriteFile(r + "/texture1.png", tga);
-     }},
+     [](const std::string& r) { test::WriteFile(r + "/texture1.png", test::HugeTgaHeader()); }},
     {"PpmAsTexture", "texture1.png",
      [](const std::string& r) {
        test::WriteFile(r + "/texture1.png", "P6\n16 16\n255\n" + std::string(16 * 16 * 3, 'x'));

@@ -130,4 +130,16 @@ bool RealResourcesPresent(std::string* folder) {
   return true;
 }
 
+std::string HugeTgaHeader() {
+  std::string tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  tga += {static_cast<char>(20711 & 255),
+          static_cast<char>(20711 >> 8),
+          static_cast<char>(18254 & 255),
+          static_cast<char>(18254 >> 8),
+          32,
+          8};
+  tga += std::string(7, '\x55');
+  return tga;
+}
+
 }  // namespace tc::test

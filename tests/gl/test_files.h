@@ -19,6 +19,10 @@ struct Image {
 Image SolidImage(int width, int height, uint8_t r, uint8_t g, uint8_t b, uint8_t a);
 std::string EncodePng(const Image& image);
 
+// 25 bytes of a TGA header declaring 20711 x 18254 true-colour pixels: an image library that
+// trusted it would allocate about 1.5 GB before finding the pixels missing.
+std::string HugeTgaHeader();
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
