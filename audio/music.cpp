@@ -10,10 +10,22 @@ namespace tc {
 
 namespace {
 
-// On the audio thread: mixing the engine's graph reads decoded memory only.
+double HostSeconds() {
+  using Seconds = std::chrono::duration<double>;
+  return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// On the audio thread: mixing the engine's graph reads decoded memory only, and the note of where
+// the song's cursor now stands is three atomic stores.
 void MixEngine(ma_device* device, void* output, const void* /*input*/, ma_uint32 frameCount) {
-  ma_engine_read_pcm_frames(static_cast<ma_engine*>(device->pUserData), output, frameCount,
-                            nullptr);
+  MusicPlayer& player = *static_cast<MusicPlayer*>(device->pUserData);
+  ma_engine_read_pcm_frames(&player.engine, output, frameCount, nullptr);
+  ma_uint64 frames = 0;
+  if (player.songMixing.load(std::memory_order_acquire) &&
+      ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) == MA_SUCCESS) {
+    PublishMixStamp(player.mixStamp, frames, HostSeconds());
+  }
 }
 
 // The song is decoded into memory ahead of the audio thread, which then only copies samples and
@@ -25,25 +37,22 @@ ma_uint32 SongLoadFlags(double startSeconds) {
   return startSeconds > 0.0 ? MA_SOUND_FLAG_DECODE : MA_SOUND_FLAG_DECODE | MA_SOUND_FLAG_ASYNC;
 }
 
-double HostSeconds() {
-  using Seconds = std::chrono::duration<double>;
-  return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-double CursorSeconds(MusicPlayer& player) {
+// The song's cursor in frames; 0 when the query fails.
+ma_uint64 CursorFrames(MusicPlayer& player) {
   ma_uint64 frames = 0;
   if (player.songSampleRate == 0 ||
       ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) != MA_SUCCESS) {
-    return 0.0;
+    return 0;
   }
-  return static_cast<double>(frames) / static_cast<double>(player.songSampleRate);
+  return frames;
 }
 
 SongClockConfig ClockConfig(const MusicPlayer& player) {
   SongClockConfig config;
   config.periodSeconds = OutputPeriodSeconds(player.output);
-  config.latencySeconds = OutputLatencySeconds(player.output);
+  // The clock aims below the cursor's steps: the latency it is given is counted from there.
+  config.latencySeconds =
+      OutputLatencySeconds(player.output) - kSongClockMarginPeriods * config.periodSeconds;
   return config;
 }
 
@@ -61,7 +70,7 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
   // the file will open before the library sees it (and before any device is started).
   StartupStatus status = CheckSongFile(resources.song);
   if (!status.ok) return status;
-  status = OpenOutputDevice(player.output, MixEngine, &player.engine);
+  status = OpenOutputDevice(player.output, MixEngine, &player);
   if (!status.ok) return status;
 
   ma_engine_config config = ma_engine_config_init();
@@ -82,6 +91,7 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
                           ma_result_description(result), static_cast<int>(result));
   }
   player.songReady = true;
+  player.songMixing.store(true, std::memory_order_release);
   ma_sound_get_data_format(&player.song, nullptr, nullptr, &player.songSampleRate, nullptr, 0);
   if (mute) ma_sound_set_volume(&player.song, 0.0f);
 
@@ -99,9 +109,19 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
 
 float ReadSongClock(MusicPlayer& player) {
   const double host = HostSeconds();
-  const double cursor = CursorSeconds(player);
+  const ma_uint64 frames = CursorFrames(player);
+  const double cursor =
+      player.songSampleRate == 0 ? 0.0 : static_cast<double>(frames) / player.songSampleRate;
   const bool playing = ma_sound_is_playing(&player.song) == MA_TRUE;
-  return static_cast<float>(AdvanceSongClock(player.clock, cursor, host, playing));
+  // The audio thread's note dates the cursor's value when it is of that same value (not while a
+  // seek is pending, nor when the note was being rewritten).
+  double since = -1.0;
+  std::uint64_t notedFrames = 0;
+  double notedHost = 0.0;
+  if (ReadMixStamp(player.mixStamp, notedFrames, notedHost) && notedFrames == frames) {
+    since = notedHost;
+  }
+  return static_cast<float>(AdvanceSongClock(player.clock, cursor, since, host, playing));
 }
 
 float ReadSongCursor(MusicPlayer& player) {
@@ -125,6 +145,7 @@ void StopMusic(MusicPlayer& player) {
 
 void ShutdownMusic(MusicPlayer& player) {
   if (player.output.deviceReady) ma_device_stop(&player.output.device);
+  player.songMixing.store(false, std::memory_order_release);
   if (player.songReady) {
     ma_sound_uninit(&player.song);
     player.songReady = false;

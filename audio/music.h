@@ -2,6 +2,9 @@
 // (or from a chosen time), and what the listener hears of it is the demo's only clock.
 #pragma once
 
+#include <atomic>
+
+#include "audio/mix_stamp.h"
 #include "audio/output_device.h"
 #include "audio/song_clock.h"
 #include "base/resource_paths.h"
@@ -21,6 +24,10 @@ struct MusicPlayer {
   bool songReady = false;
   ma_uint32 songSampleRate = 0;
   SongClock clock;
+  // The audio thread notes each mix's end here once the song exists (the engine starts the device
+  // before the song is loaded).
+  MixStamp mixStamp;
+  std::atomic<bool> songMixing{false};
 };
 
 // Starts the song at `startSeconds`; `mute` plays it at zero volume, its clock unchanged.

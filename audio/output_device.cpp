@@ -3,12 +3,12 @@
 namespace tc {
 namespace {
 
-// Sized by measurement on a PulseAudio null sink with the renderer and other busy processes
-// sharing two cores (README, "Playing it"): with 10 and 50 ms periods the sound server ran dry
-// dozens of times per song (its queue is one period long), with 100 ms now and then; 200 ms
-// played through. Nothing here is interactive, and the latency this adds is taken out of the
-// song clock.
-constexpr ma_uint32 kPeriodMilliseconds = 200;
+// Sized by measurement on a PulseAudio null sink, the whole song with the renderer and one busy
+// process per core sharing two cores (README, "Playing it"): with 50 ms periods the sound server
+// ran dry once in each of two runs (its queue is one period long); 100 ms played through, as did
+// 200 ms, whose mixes come in a sawtooth of 160 and 240 ms intervals that the song clock can only
+// follow 20 ms either way. Nothing here is interactive, and the latency is taken out of the clock.
+constexpr ma_uint32 kPeriodMilliseconds = 100;
 constexpr ma_uint32 kPeriodCount = 3;
 
 ma_result OpenWithPriority(OutputDevice& output, ma_thread_priority priority,
@@ -58,14 +58,13 @@ double OutputPeriodSeconds(const OutputDevice& output) {
 
 double OutputLatencySeconds(const OutputDevice& output) {
   const double period = OutputPeriodSeconds(output);
-  // The cursor stands at the end of the period just mixed, one period ahead of its first frame,
-  // and PulseAudio queues up to its target length (miniaudio asks for one period) and a quarter
-  // of it in the sink: measured on a null sink with 50 and 200 ms periods, the cursor leads what
-  // leaves the sink by 1.7 periods. Elsewhere the device buffer is taken as full: all its
-  // periods.
+  // The cursor stands at the end of the period just mixed, and PulseAudio queues up to its target
+  // length (miniaudio asks for one period) and more in the sink: measured on a null sink with
+  // 100 ms periods, idle and busy, the cursor at the end of a mix leads what leaves the sink by
+  // 1.66 periods. Elsewhere the device buffer is taken as full: all its periods.
   if (output.device.pContext != nullptr &&
       output.device.pContext->backend == ma_backend_pulseaudio) {
-    return 1.7 * period;
+    return 1.66 * period;
   }
   return period * static_cast<double>(output.device.playback.internalPeriods);
 }

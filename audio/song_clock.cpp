@@ -24,7 +24,8 @@ void ResetSongClock(SongClock& clock, const SongClockConfig& config, double song
   clock.lastCursorTime = songSeconds;
 }
 
-double AdvanceSongClock(SongClock& clock, double cursorSeconds, double hostSeconds, bool playing) {
+double AdvanceSongClock(SongClock& clock, double cursorSeconds, double cursorSinceHost,
+                        double hostSeconds, bool playing) {
   const double period = clock.config.periodSeconds;
   if (!clock.started) {
     clock.started = true;
@@ -39,13 +40,18 @@ double AdvanceSongClock(SongClock& clock, double cursorSeconds, double hostSecon
 
   if (cursorSeconds != clock.anchorCursor) {
     clock.anchorCursor = cursorSeconds;
-    clock.anchorHost = hostSeconds;
+    // A step noted by the audio thread is dated by its note, which can only lie between the last
+    // step and now; otherwise it happened at the latest now.
+    clock.anchorHost = cursorSinceHost >= clock.anchorHost && cursorSinceHost <= hostSeconds
+                           ? cursorSinceHost
+                           : hostSeconds;
   }
   double next = clock.lastCursorTime;
   if (playing) {
     // Where the cursor would be now if it moved continuously: it has been at this value since
     // anchorHost, and it cannot have moved more than a period without being seen to step.
-    const double target = cursorSeconds + std::min(hostSeconds - clock.anchorHost, period);
+    const double target = cursorSeconds + std::min(hostSeconds - clock.anchorHost, period) -
+                          kSongClockMarginPeriods * period;
     const double freeRun = clock.lastCursorTime + elapsed;
     const double error = target - freeRun;
     if (error > kJumpAheadSeconds) {

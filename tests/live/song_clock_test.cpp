@@ -1,8 +1,10 @@
 // The smooth song clock against a scripted audio device. The device mixes one period at a time:
 // its cursor jumps by a period at each mix and leads what is heard by `lead` seconds. The clock is
-// configured with that lead as its latency, so a perfect clock reads exactly what is heard.
+// configured with the latency that lead means for it (it aims half a period below the cursor's
+// staircase), so a perfect clock reads exactly what is heard.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -32,7 +34,7 @@ SongClock MakeClock(const ScriptedDevice& device, double start = 0.0) {
   SongClock clock;
   SongClockConfig config;
   config.periodSeconds = device.period;
-  config.latencySeconds = device.lead;
+  config.latencySeconds = device.lead - kSongClockMarginPeriods * device.period;
   ResetSongClock(clock, config, start);
   return clock;
 }
@@ -90,6 +92,73 @@ TEST(SongClock, LongPeriodsAndSlowFramesStayWithinAFrame) {
   }
 }
 
+// A device whose mixes come early or late by turns, as PulseAudio's do (100 ms periods at
+// intervals of 120, 90 and 90 ms), read at 10 000 frames per second.
+TEST(SongClock, StepsThatComeEarlyOrLateStillGiveEveryFrameItsOwnTime) {
+  const double period = 0.1;
+  const double lead = 0.166;
+  const double lateness[3] = {0.0, 0.2 * period, 0.1 * period};  // intervals 1.2, 0.9, 0.9
+  SongClock clock = MakeClock(ScriptedDevice{period, lead});
+  std::vector<double> errors;
+  size_t readings = 0;
+  size_t distinct = 0;
+  double last = -1.0;
+  for (double t = 0.0; t < 6.0; t += 1e-4) {
+    // Mix k (the cursor reaching k periods) is due at k * period - lead and comes as late as its
+    // place in the pattern makes it.
+    long k = static_cast<long>(std::floor((t + lead) / period));
+    while (k > 0 && k * period - lead + lateness[k % 3] > t)
+      --k;
+    const double value =
+        static_cast<float>(AdvanceSongClock(clock, k * period, t, true));  // as the demo reads it
+    if (t >= 1.0) {
+      ++readings;
+      distinct += value != last;
+      errors.push_back(value - t);
+    }
+    last = value;
+  }
+  EXPECT_GE(static_cast<double>(distinct), 0.99 * static_cast<double>(readings));
+  // Late steps shift the staircase a tenth of a period on average: that much is the latency's
+  // business; the wobble around it stays well inside a period.
+  const auto [low, high] = std::minmax_element(errors.begin(), errors.end());
+  EXPECT_LT(*high - *low, 0.3 * period);
+  EXPECT_LT(std::fabs(*low), 0.25 * period);
+}
+
+// With slow frames a step is seen only at the frame after it; the audio thread's note of when the
+// cursor took its value dates the step exactly instead.
+TEST(SongClock, StepsDatedByTheAudioThreadKeepSlowFramesOnTime) {
+  const ScriptedDevice device{0.1, 0.166};
+  const double frame = 1.0 / 15.0;
+  SongClock noted = MakeClock(device);
+  SongClock seen = MakeClock(device);
+  double worstNoted = 0.0;
+  double worstSeen = 0.0;
+  for (double t = 0.0; t < 8.0; t += frame) {
+    const double cursor = device.Cursor(t);
+    const double stepHost = std::ceil((t + device.lead) / device.period - 1e-9) * device.period -
+                            device.period - device.lead;  // when the cursor reached `cursor`
+    const double a = AdvanceSongClock(noted, cursor, stepHost, t, true);
+    const double b = AdvanceSongClock(seen, cursor, t, true);
+    if (t >= 2.0) {
+      worstNoted = std::max(worstNoted, std::fabs(a - t));
+      worstSeen = std::max(worstSeen, std::fabs(b - t));
+    }
+  }
+  EXPECT_LT(worstNoted, 0.005);
+  EXPECT_GT(worstSeen, 0.02);  // what the note is for
+  // A note that cannot be right (later than the reading, or older than the step before) is not
+  // believed: the step is dated by the reading that sees it.
+  SongClock wrong = MakeClock(device);
+  SongClock plain = MakeClock(device);
+  for (double t = 0.0; t < 3.0; t += frame) {
+    const double cursor = device.Cursor(t);
+    ASSERT_EQ(AdvanceSongClock(wrong, cursor, t + 1.0, t, true),
+              AdvanceSongClock(plain, cursor, t, true));
+  }
+}
+
 TEST(SongClock, NeverReadsBeforeTheStartWhileTheFirstSoundIsUnderway) {
   const ScriptedDevice device{0.1, 0.15, 100.0};
   SongClock clock = MakeClock(device, 100.0);
@@ -130,7 +199,8 @@ TEST(SongClock, StalledCursorHoldsTheClockWithinOnePeriodThenConverges) {
     const double cursor = device.Cursor(heard);
     const double value = AdvanceSongClock(clock, cursor, t, true);
     if (stalled) {
-      ASSERT_LE(value, cursor + device.period - device.lead + 1e-12) << "ran ahead at " << t;
+      ASSERT_LE(value, cursor + device.period - clock.config.latencySeconds + 1e-12)
+          << "ran ahead at " << t;
     }
     run.host.push_back(t);
     run.truth.push_back(heard);
