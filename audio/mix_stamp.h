@@ -32,14 +32,17 @@ inline void PublishMixStamp(MixStamp& stamp, std::uint64_t cursorFrames, double 
   stamp.sequence.store(sequence + 2, std::memory_order_release);
 }
 
-// False when nothing was published yet or a write was under way.
+// False, leaving both outputs alone, when nothing was published yet or a write was under way.
 inline bool ReadMixStamp(const MixStamp& stamp, std::uint64_t& cursorFrames, double& hostSeconds) {
   const std::uint32_t before = stamp.sequence.load(std::memory_order_acquire);
   if (before == 0 || (before & 1u) != 0) return false;
-  cursorFrames = stamp.cursorFrames.load(std::memory_order_relaxed);
-  hostSeconds = stamp.hostSeconds.load(std::memory_order_relaxed);
+  const std::uint64_t frames = stamp.cursorFrames.load(std::memory_order_relaxed);
+  const double host = stamp.hostSeconds.load(std::memory_order_relaxed);
   std::atomic_thread_fence(std::memory_order_acquire);
-  return stamp.sequence.load(std::memory_order_relaxed) == before;
+  if (stamp.sequence.load(std::memory_order_relaxed) != before) return false;
+  cursorFrames = frames;
+  hostSeconds = host;
+  return true;
 }
 
 }  // namespace tc

@@ -17,7 +17,7 @@ double HostSeconds() {
 }
 
 // On the audio thread: mixing the engine's graph reads decoded memory only, and the note of where
-// the song's cursor now stands is three atomic stores.
+// the song's cursor now stands is a few atomic stores, never a lock.
 void MixEngine(ma_device* device, void* output, const void* /*input*/, ma_uint32 frameCount) {
   MusicPlayer& player = *static_cast<MusicPlayer*>(device->pUserData);
   ma_engine_read_pcm_frames(&player.engine, output, frameCount, nullptr);
