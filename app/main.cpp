@@ -27,7 +27,7 @@ namespace {
 // the show starts over: each pass is a new run.
 tc::DemoState gDemoState;
 
-// A start-up failure: one line on standard error, nothing released (the process ends at once).
+// A start-up failure before anything was made: one line on standard error.
 int FailStartup(const tc::StartupStatus& status) {
   std::fprintf(stderr, "%s\n", status.message);
   return 1;
@@ -94,17 +94,28 @@ int main(int argc, char** argv) {
   tc::WindowPlacement placement;
   placement.fullscreen = options.fullscreen;
   placement.display = options.display;
+  // From the window on, a failure releases what was made, in the order of shutdown (each release
+  // takes a half-made record), so a failed start ends the way a finished run does. (Under Wine, a
+  // run that returned with its window and device still alive once hung on its way out.)
+  const auto failAfterWindow = [&](const tc::StartupStatus& failed) {
+    const int exitCode = FailStartup(failed);
+    tc::ReleaseShaderProgram(program);
+    tc::ReleaseSceneResources(scene);
+    tc::ReleaseRenderDevice(device);
+    tc::DestroyPresentationWindow(window);
+    return exitCode;
+  };
   status = tc::CreatePresentationWindow(resolution, placement, window);
-  if (!status.ok) return FailStartup(status);
+  if (!status.ok) return failAfterWindow(status);
   tc::PresentOptions present;
   present.fitToWindow = options.fullscreen;
   present.vsync = options.vsync;
   status = tc::CreateRenderDevice(window, resolution, device, present);
-  if (!status.ok) return FailStartup(status);
+  if (!status.ok) return failAfterWindow(status);
   status = tc::LoadSceneResources(device, constants, resources, scene);
-  if (!status.ok) return FailStartup(status);
+  if (!status.ok) return failAfterWindow(status);
   status = tc::BuildShaderProgram(device, program);
-  if (!status.ok) return FailStartup(status);
+  if (!status.ok) return failAfterWindow(status);
   tc::BuildShapeTable(table);
   // A late start replays the choreography up to the start before the song (and with it the
   // clock) runs, and binds the texture the replayed frames cycled to.
@@ -116,7 +127,7 @@ int main(int argc, char** argv) {
   }
   // Last of the loading: the song, and with it the clock, starts only now.
   status = tc::StartMusic(music, resources, startSeconds, options.mute);
-  if (!status.ok) return FailStartup(status);
+  if (!status.ok) return failAfterWindow(status);
 
   // A close request or Escape that arrived during start-up ends the run before its first frame.
   bool quit = tc::PumpWindowEvents();
