@@ -61,10 +61,10 @@ double OutputLatencySeconds(const OutputDevice& output) {
   // The cursor stands at the end of the period just mixed, and PulseAudio queues up to its target
   // length (miniaudio asks for one period) and more in the sink: measured on a null sink with
   // 100 ms periods, idle and busy, the cursor at the end of a mix leads what leaves the sink by
-  // 1.66 periods. Elsewhere the device buffer is taken as full: all its periods.
+  // 1.9 periods. Elsewhere the device buffer is taken as full: all its periods.
   if (output.device.pContext != nullptr &&
       output.device.pContext->backend == ma_backend_pulseaudio) {
-    return 1.66 * period;
+    return 1.9 * period;
   }
   return period * static_cast<double>(output.device.playback.internalPeriods);
 }

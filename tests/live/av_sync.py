@@ -86,7 +86,11 @@ class PulseServer:
 
 class Recorder:
     """parec on the sink's monitor; every chunk's arrival is timed, so that sample i of the
-    recording maps to the monotonic time at which it left the sink."""
+    recording maps to the monotonic time at which it left the sink. The sink's own clock is not
+    the monotonic one (PulseAudio's null sink runs about 200 ppm fast: 35 ms over the song), so the
+    mapping is a line fitted to the earliest arrivals rather than exactly RATE samples a second."""
+
+    BUCKET = 2.0  # seconds of arrivals per point of the fit
 
     def __init__(self, env):
         self.process = subprocess.Popen(
@@ -94,13 +98,14 @@ class Recorder:
              "--latency-msec=5", "--raw"],
             env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=0)
         self.chunks = []
+        self.arrivals = []  # (monotonic time, frames received so far)
         self.origin = None  # monotonic time of sample 0
+        self.seconds_per_frame = 1.0 / RATE
         self.thread = threading.Thread(target=self._read, daemon=True)
         self.thread.start()
 
     def _read(self):
         frames = 0
-        origin = None
         while True:
             data = self.process.stdout.read(65536)
             now = time.monotonic()
@@ -108,15 +113,39 @@ class Recorder:
                 break
             self.chunks.append(data)
             frames += len(data) // 4
-            # A sample cannot arrive before it has left the sink: the earliest bound is the best.
-            candidate = now - frames / RATE
-            origin = candidate if origin is None else min(origin, candidate)
-        self.origin = origin
+            self.arrivals.append((now, frames))
+
+    def _fit(self):
+        """A sample cannot arrive before it has left the sink: per bucket of arrivals the earliest
+        bound is the best; a line through those, lowered onto the earliest of all."""
+        if not self.arrivals:
+            return
+        log = np.array(self.arrivals, dtype=np.float64)
+        now, frames = log[:, 0], log[:, 1]
+        bound = now - frames / RATE
+        points = []
+        start = now[0]
+        while start < now[-1]:
+            inside = np.nonzero((now >= start) & (now < start + self.BUCKET))[0]
+            if len(inside):
+                best = inside[np.argmin(bound[inside])]
+                points.append((frames[best], now[best]))
+            start += self.BUCKET
+        if len(points) >= 4:
+            x, y = np.array(points).T
+            slope, _ = np.polyfit(x, y, 1)
+            self.seconds_per_frame = float(slope)
+        self.origin = float(np.min(now - frames * self.seconds_per_frame))
+
+    def time_of(self, frame):
+        """The monotonic time at which recording frame `frame` left the sink."""
+        return self.origin + frame * self.seconds_per_frame
 
     def stop(self):
         self.process.terminate()
         self.thread.join(10)
         self.process.wait()
+        self._fit()
         data = b"".join(self.chunks)
         samples = np.frombuffer(data[: len(data) // 4 * 4], dtype="<i2").reshape(-1, 2)
         return samples.astype(np.int32)
@@ -346,7 +375,7 @@ def run(args):
         for frame, piece_offset in offsets:
             if frame <= song_frame:
                 offset = piece_offset
-        heard = recorder.origin + (song_frame + offset) / RATE
+        heard = recorder.time_of(song_frame + offset)
         # The line against the kick; and the picture against the sound: the frame that printed
         # the line showed song time `printed`, which left the sink (printed - kick) after the kick.
         line_errors.append(arrival - heard)
