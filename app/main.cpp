@@ -97,12 +97,15 @@ int main(int argc, char** argv) {
   // From the window on, a failure releases what was made, in the order of shutdown (each release
   // takes a half-made record), so a failed start ends the way a finished run does. (Under Wine, a
   // run that returned with its window and device still alive once hung on its way out.)
+  const auto releaseGraphics = [&] {
+    tc::ReleaseShaderProgram(program);
+    tc::ReleaseSceneResources(scene);  // ends with the mesh document
+    tc::ReleaseRenderDevice(device);   // the pipeline objects, then context and device
+    tc::DestroyPresentationWindow(window);
+  };
   const auto failAfterWindow = [&](const tc::StartupStatus& failed) {
     const int exitCode = FailStartup(failed);
-    tc::ReleaseShaderProgram(program);
-    tc::ReleaseSceneResources(scene);
-    tc::ReleaseRenderDevice(device);
-    tc::DestroyPresentationWindow(window);
+    releaseGraphics();
     return exitCode;
   };
   status = tc::CreatePresentationWindow(resolution, placement, window);
@@ -161,10 +164,7 @@ int main(int argc, char** argv) {
 
   tc::StopMusic(music);
   tc::ShutdownMusic(music);
-  tc::ReleaseShaderProgram(program);
-  tc::ReleaseSceneResources(scene);  // ends with the mesh document
-  tc::ReleaseRenderDevice(device);   // the pipeline objects, then context and device
-  tc::DestroyPresentationWindow(window);
+  releaseGraphics();
   std::cout.flush();
   return 0;
 }
