@@ -219,9 +219,9 @@ def match_candidates(reference, recording, lo, hi, threshold):
 
 def place_after_gap(reference, rec, zeros, expected, placed_end):
     """Where the song goes on after a gap, `expected` being its place had there been none and
-    `placed_end` the end of the last piece placed. A later match counts only
-    where the recording between holds the silence it implies: an underrun inserts zeros; a piece
-    placed a beat on would leave song there. Failing that, the nearest earlier match: a stretch dropped."""
+    `placed_end` the end of the last piece placed. A later match counts only where the recording
+    between holds the silence it implies: an underrun inserts zeros; a piece placed a beat on
+    would leave song there. Failing that, the nearest earlier match: a stretch dropped."""
     later = match_candidates(reference, rec, expected - RATE // 20,
                              expected + STALL_SEARCH_SECONDS * RATE, PLACED)
     for lag, score in later:
