@@ -163,12 +163,6 @@ def decode_song(path):
     return np.frombuffer(raw, dtype="<i2").reshape(-1, 2).astype(np.int32)
 
 
-def envelope(samples):
-    mono = np.abs(samples).sum(axis=1).astype(np.float64)
-    n = len(mono) // BLOCK
-    return mono[: n * BLOCK].reshape(n, BLOCK).mean(axis=1)
-
-
 def match_scores(reference, recording, lo, hi):
     """The normalised correlation of `reference` with `recording` at every lag in [lo, hi), by
     FFT over the mono signals, as (lo, scores); (lo, None) when the range holds no lag. Works
