@@ -4,11 +4,12 @@ namespace tc {
 namespace {
 
 // Sized by measurement on a PulseAudio null sink, the whole song with the renderer and one busy
-// process per core sharing two cores (README, "Playing it"): with 50 ms periods the sound server
-// ran dry once in each of two runs (its queue is one period long); 100 ms played through, as did
-// 200 ms, whose mixes come in a sawtooth of 160 and 240 ms intervals that the song clock can only
-// follow 20 ms either way. Nothing here is interactive, and the latency is taken out of the clock.
-constexpr ma_uint32 kPeriodMilliseconds = 100;
+// process per core sharing two cores (README, "Playing it"). The server's queue is about one
+// period long, so a stall of the machine longer than that is a dropout: with 50 ms periods the
+// server ran dry once in each of two runs, with 100 ms in two of eight (gaps of 71 and 147 ms);
+// 200 ms played through in every run. The price is a coarser cursor (README, "Benchmarks").
+// Nothing here is interactive, and the latency is taken out of the clock.
+constexpr ma_uint32 kPeriodMilliseconds = 200;
 constexpr ma_uint32 kPeriodCount = 3;
 
 ma_result OpenWithPriority(OutputDevice& output, ma_thread_priority priority,
@@ -59,12 +60,12 @@ double OutputPeriodSeconds(const OutputDevice& output) {
 double OutputLatencySeconds(const OutputDevice& output) {
   const double period = OutputPeriodSeconds(output);
   // The cursor stands at the end of the period just mixed, and PulseAudio queues up to its target
-  // length (miniaudio asks for one period) and more in the sink: measured on a null sink with
-  // 100 ms periods, idle and busy, the cursor at the end of a mix leads what leaves the sink by
-  // 1.9 periods. Elsewhere the device buffer is taken as full: all its periods.
+  // length (miniaudio asks for one period) and more in the sink: measured on a null sink, idle and
+  // busy, the cursor at the end of a mix leads what leaves the sink by 2.4 periods with 200 ms
+  // periods (1.9 with 100 ms). Elsewhere the device buffer is taken as full: all its periods.
   if (output.device.pContext != nullptr &&
       output.device.pContext->backend == ma_backend_pulseaudio) {
-    return 1.9 * period;
+    return 2.4 * period;
   }
   return period * static_cast<double>(output.device.playback.internalPeriods);
 }
