@@ -10,16 +10,15 @@
 #include "app/build_resolution.h"
 #include "app/options.h"
 #include "app/start_position.h"
-#include "app/resource_lookup.h"
-#include "app/window.h"
 #include "audio/music.h"
+#include "base/resource_lookup.h"
 #include "base/status.h"
 #include "base/version.h"
+#include "base/window.h"
 #include "demo/frame.h"
 #include "demo/shape_table.h"
 #include "demo/timeline.h"
-#include "render/render.h"
-#include "render/scene_constants.h"
+#include "render/stack.h"
 
 namespace {
 
@@ -77,48 +76,27 @@ int main(int argc, char** argv) {
   const tc::Resolution resolution = tc::kBuildResolution;
   const double avOffsetSeconds = options.avOffsetMs / 1000.0;
 
-  tc::WindowHandle window = nullptr;
-  tc::RenderDevice device;
-  tc::SceneResources scene;
-  tc::ShaderProgram program;
+  // The window, the device, the scene and the shader, opened and closed as one.
+  tc::DrawingStack stack;
   // The audio library's threads keep pointers into the player: it stays here, at one address,
   // until main returns.
   tc::MusicPlayer music;
-  tc::SceneConstants constants = {};  // all zero: the constant buffer's initial content
   tc::ShapeTable table;
   tc::ResourcePaths resources;
 
   // Before the window: a run that cannot find its files ends without one flashing up.
   status = tc::FindResourceFolder(resources);
   if (!status.ok) return FailStartup(status);
-  tc::WindowPlacement placement;
-  placement.fullscreen = options.fullscreen;
-  placement.display = options.display;
-  // From the window on, a failure releases what was made, in the order of shutdown (each release
-  // takes a half-made record), so a failed start ends the way a finished run does. (Under Wine, a
-  // run that returned with its window and device still alive once hung on its way out.)
-  const auto releaseGraphics = [&] {
-    tc::ReleaseShaderProgram(program);
-    tc::ReleaseSceneResources(scene);  // ends with the mesh document
-    tc::ReleaseRenderDevice(device);   // the pipeline objects, then context and device
-    tc::DestroyPresentationWindow(window);
-  };
-  const auto failAfterWindow = [&](const tc::StartupStatus& failed) {
-    const int exitCode = FailStartup(failed);
-    releaseGraphics();
-    return exitCode;
-  };
-  status = tc::CreatePresentationWindow(resolution, placement, window);
-  if (!status.ok) return failAfterWindow(status);
-  tc::PresentOptions present;
-  present.fitToWindow = options.fullscreen;
-  present.vsync = options.vsync;
-  status = tc::CreateRenderDevice(window, resolution, device, present);
-  if (!status.ok) return failAfterWindow(status);
-  status = tc::LoadSceneResources(device, constants, resources, scene);
-  if (!status.ok) return failAfterWindow(status);
-  status = tc::BuildShaderProgram(device, program);
-  if (!status.ok) return failAfterWindow(status);
+  tc::StackOptions stackOptions;
+  stackOptions.resolution = resolution;
+  stackOptions.placement.fullscreen = options.fullscreen;
+  stackOptions.placement.display = options.display;
+  stackOptions.present.fitToWindow = options.fullscreen;
+  stackOptions.present.vsync = options.vsync;
+  // A failed step has released what the steps before it made, in the order of shutdown.
+  status = tc::OpenDrawingStack(stackOptions, resources, stack);
+  if (!status.ok) return FailStartup(status);
+  tc::SceneConstants& constants = stack.constants;
   tc::BuildShapeTable(table);
   // A late start replays the choreography up to the start before the song (and with it the
   // clock) runs, and binds the texture the replayed frames cycled to.
@@ -126,21 +104,25 @@ int main(int argc, char** argv) {
   if (startSeconds > 0.0) {
     tc::ReplayToStart(state, constants.projectionMatrix, table, startSeconds, std::cout);
     std::cout.flush();
-    tc::BindCubeTexture(device, scene, state.textureIndex);
+    tc::BindCubeTexture(stack.device, stack.scene, state.textureIndex);
   }
   // Last of the loading: the song, and with it the clock, starts only now.
   status = tc::StartMusic(music, resources, startSeconds, options.mute);
-  if (!status.ok) return failAfterWindow(status);
+  if (!status.ok) {
+    const int exitCode = FailStartup(status);
+    tc::CloseDrawingStack(stack);
+    return exitCode;
+  }
 
   // A close request or Escape that arrived during start-up ends the run before its first frame.
   bool quit = tc::PumpWindowEvents();
-  tc::FrameRenderer renderer{device, scene, program, constants};
+  tc::FrameRenderer renderer = tc::StackRenderer(stack);
   while (!quit) {
     const float heardSeconds = tc::ReadSongClock(music);
     const float songSeconds = PictureSeconds(heardSeconds, avOffsetSeconds, startSeconds);
     const tc::FrameEvents events = tc::RunChoreographyFrame(
         state, constants.projectionMatrix, table, songSeconds, std::cout, renderer);
-    tc::PresentFrame(device);
+    tc::PresentFrame(stack.device);
     // Each beat line reaches a pipe or file as it happens: one write per beat.
     if (events.newBeat) std::cout.flush();
     // Window events are handled once per pass, so Escape and a close request take effect after
@@ -155,7 +137,7 @@ int main(int argc, char** argv) {
       state = tc::DemoState{};
       std::srand(1);
       constants = tc::SceneConstants{};
-      tc::BindCubeTexture(device, scene, state.textureIndex);
+      tc::BindCubeTexture(stack.device, stack.scene, state.textureIndex);
       quit = false;
     } else {
       quit = closed || ended;
@@ -164,7 +146,7 @@ int main(int argc, char** argv) {
 
   tc::StopMusic(music);
   tc::ShutdownMusic(music);
-  releaseGraphics();
+  tc::CloseDrawingStack(stack);
   std::cout.flush();
   return 0;
 }

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "app/window.h"
+#include "base/window.h"
 
 namespace tc {
 namespace {
@@ -46,6 +46,12 @@ StartupStatus CreatePresentationWindow(Resolution resolution, const WindowPlacem
                                        WindowHandle& window) {
   window = nullptr;
   gQuitRequested = false;
+  if (placement.offscreen) {
+    // A normal-priority hint: SDL_VIDEODRIVER in the environment still wins.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    // SIGINT and SIGTERM stay the program's: SDL would turn them into a quit event nobody polls.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  }
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     return StartupFailure("CreatePresentationWindow: SDL_Init(SDL_INIT_VIDEO) failed: %s",
                           SDL_GetError());

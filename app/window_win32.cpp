@@ -3,7 +3,7 @@
 // calls. Its window procedure turns a close request or the Escape
 // key into the run's quit request and refuses the screen-saver and monitor-power commands.
 // Twin: window_sdl.cpp.
-#include "app/window.h"
+#include "base/window.h"
 
 namespace tc {
 namespace {

@@ -1,5 +1,5 @@
 // Where the five asset files are read from: one resources folder, chosen once at start-up
-// (app/resource_lookup.h), and the full path of every file in it. The loaders take their paths
+// (base/resource_lookup.h), and the full path of every file in it. The loaders take their paths
 // from this record and name them in their failure lines.
 #pragma once
 

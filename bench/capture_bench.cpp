@@ -10,7 +10,6 @@
 //
 // Both draw through SDL's off-screen EGL driver. Each run starts from a fresh DemoState and
 // rand() sequence, as a capture does.
-#include <SDL.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -27,12 +26,11 @@
 #include <string>
 #include <vector>
 
-#include "app/window.h"
 #include "capture/frame_plan.h"
 #include "capture/readback.h"
 #include "demo/frame.h"
 #include "demo/shape_table.h"
-#include "render/render.h"
+#include "render/stack.h"
 
 extern char** environ;
 
@@ -51,21 +49,17 @@ double CpuSeconds(int who) {
 }
 
 struct Context {
-  tc::WindowHandle window = nullptr;
-  tc::RenderDevice device;
-  tc::SceneResources scene;
-  tc::ShaderProgram program;
-  tc::SceneConstants constants = {};
+  tc::DrawingStack stack;
   tc::ShapeTable table;
 };
 
 bool Open(Context& c, tc::Resolution resolution) {
-  tc::StartupStatus status = tc::CreatePresentationWindow(resolution, c.window);
-  if (status.ok) status = tc::CreateRenderDevice(c.window, resolution, c.device);
   tc::ResourcePaths resources;
   tc::SetResourceFolder(tc::kWorkingDirectoryResources, resources);
-  if (status.ok) status = tc::LoadSceneResources(c.device, c.constants, resources, c.scene);
-  if (status.ok) status = tc::BuildShaderProgram(c.device, c.program);
+  tc::StackOptions options;
+  options.resolution = resolution;
+  options.placement.offscreen = true;
+  const tc::StartupStatus status = tc::OpenDrawingStack(options, resources, c.stack);
   if (!status.ok) {
     std::fprintf(stderr, "capture_bench: %s\n", status.message);
     return false;
@@ -75,10 +69,7 @@ bool Open(Context& c, tc::Resolution resolution) {
 }
 
 void Close(Context& c) {
-  tc::ReleaseShaderProgram(c.program);
-  tc::ReleaseSceneResources(c.scene);
-  tc::ReleaseRenderDevice(c.device);
-  tc::DestroyPresentationWindow(c.window);
+  tc::CloseDrawingStack(c.stack);
 }
 
 // The frame pass with a cube count.
@@ -103,21 +94,21 @@ double RenderOnlyFps(tc::Resolution resolution, int64_t first, int64_t end, doub
   if (!Open(c, resolution)) return 0.0;
   srand(1);  // the unseeded sequence, as in a fresh process
   tc::DemoState state;
-  tc::FastForwardChoreography(state, c.constants.projectionMatrix, c.table, kFps,
+  tc::FastForwardChoreography(state, c.stack.constants.projectionMatrix, c.table, kFps,
                               static_cast<double>(tc::FixedRateFrameTime(first, kFps)));
-  tc::BindCubeTexture(c.device, c.scene, state.textureIndex);
+  tc::BindCubeTexture(c.stack.device, c.stack.scene, state.textureIndex);
   tc::capture::ReadbackRing ring;
   tc::capture::CreateReadbackRing(ring, resolution);
   std::vector<uint8_t> frame(static_cast<size_t>(resolution.width) * resolution.height * 4);
-  tc::FrameRenderer renderer{c.device, c.scene, c.program, c.constants};
+  tc::FrameRenderer renderer = tc::StackRenderer(c.stack);
   std::ostringstream beats;
   const auto start = Clock::now();
   const double cpuStart = CpuSeconds(RUSAGE_SELF);
   for (int64_t n = first; n < end; ++n) {
-    tc::RunChoreographyFrame(state, c.constants.projectionMatrix, c.table,
+    tc::RunChoreographyFrame(state, c.stack.constants.projectionMatrix, c.table,
                              tc::FixedRateFrameTime(n, kFps), beats, renderer);
     tc::capture::IssueReadback(ring);
-    tc::PresentFrame(c.device);
+    tc::PresentFrame(c.stack.device);
     if (tc::capture::Pending(ring) == tc::capture::ReadbackRing::kDepth) {
       tc::capture::CollectReadback(ring, frame.data());
     }
@@ -217,7 +208,7 @@ int Profile(tc::Resolution resolution) {
   const int64_t last = tc::capture::TimelineEndFrame(kFps);
   srand(1);
   tc::DemoState state;
-  CountingRenderer renderer{tc::FrameRenderer{c.device, c.scene, c.program, c.constants}};
+  CountingRenderer renderer{tc::StackRenderer(c.stack)};
   std::ostringstream beats;
   std::vector<FrameCost> costs;
   costs.reserve(static_cast<size_t>(last + 1));
@@ -229,12 +220,12 @@ int Profile(tc::Resolution resolution) {
   for (int64_t n = 0; n <= last; ++n) {
     const float seconds = tc::FixedRateFrameTime(n, kFps);
     const auto start = Clock::now();
-    const tc::FrameEvents events = tc::RunChoreographyFrame(state, c.constants.projectionMatrix,
-                                                            c.table, seconds, beats, renderer);
+    const tc::FrameEvents events = tc::RunChoreographyFrame(
+        state, c.stack.constants.projectionMatrix, c.table, seconds, beats, renderer);
     glFinish();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     costs.push_back({ms, n, seconds, events.timing.beat, renderer.cubes});
-    tc::PresentFrame(c.device);
+    tc::PresentFrame(c.stack.device);
     if (csv != nullptr) {
       std::fprintf(csv, "%lld,%.4f,%.0f,%d,%.3f\n", static_cast<long long>(n),
                    static_cast<double>(seconds), static_cast<double>(events.timing.beat),

@@ -9,10 +9,9 @@
 #include <iostream>
 #include <sstream>
 
-#include "app/window.h"
 #include "audio/music.h"
 #include "demo/frame.h"
-#include "render/render.h"
+#include "render/stack.h"
 
 namespace {
 
@@ -28,24 +27,22 @@ bool Check(const tc::StartupStatus& status) {
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 20.0;
   const tc::Resolution resolution = {64, 64};
-  tc::WindowHandle window = nullptr;
-  tc::RenderDevice device;
-  tc::SceneResources scene;
-  tc::ShaderProgram program;
+  tc::DrawingStack stack;
   tc::MusicPlayer music;
-  tc::SceneConstants constants = {};
   tc::ShapeTable table;
-  if (!Check(tc::CreatePresentationWindow(resolution, window))) return 1;
-  if (!Check(tc::CreateRenderDevice(window, resolution, device))) return 1;
   tc::ResourcePaths resources;
   tc::SetResourceFolder(tc::kWorkingDirectoryResources, resources);
-  if (!Check(tc::LoadSceneResources(device, constants, resources, scene))) return 1;
-  if (!Check(tc::BuildShaderProgram(device, program))) return 1;
+  tc::StackOptions options;
+  options.resolution = resolution;
+  if (!Check(tc::OpenDrawingStack(options, resources, stack))) return 1;
   tc::BuildShapeTable(table);
-  if (!Check(tc::StartMusic(music, resources, 0.0, true))) return 1;
+  if (!Check(tc::StartMusic(music, resources, 0.0, true))) {
+    tc::CloseDrawingStack(stack);
+    return 1;
+  }
 
   std::ostringstream beatLog;  // beat lines are not the point here
-  tc::FrameRenderer renderer{device, scene, program, constants};
+  tc::FrameRenderer renderer = tc::StackRenderer(stack);
   long frames = 0;
   long distinctCursor = 0;
   long distinctClock = 0;
@@ -65,17 +62,14 @@ int main(int argc, char** argv) {
     }
     lastCursor = cursor;
     lastClock = clock;
-    tc::RunChoreographyFrame(gDemoState, constants.projectionMatrix, table, clock, beatLog,
+    tc::RunChoreographyFrame(gDemoState, stack.constants.projectionMatrix, table, clock, beatLog,
                              renderer);
-    tc::PresentFrame(device);
+    tc::PresentFrame(stack.device);
     ++frames;
   }
   tc::StopMusic(music);
   tc::ShutdownMusic(music);
-  tc::ReleaseShaderProgram(program);
-  tc::ReleaseSceneResources(scene);
-  tc::ReleaseRenderDevice(device);
-  tc::DestroyPresentationWindow(window);
+  tc::CloseDrawingStack(stack);
 
   const double pairs = counted > 0 ? static_cast<double>(counted) : 1.0;
   std::printf("clock_bench: %ld frames in %.1f s of song (%.0f per second) at 64x64\n", frames,

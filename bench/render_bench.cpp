@@ -9,7 +9,6 @@
 // Run from the repository root (it loads resources/ like the demo). Without an X display it uses
 // SDL's off-screen EGL driver. Every frame ends with a swap and glFinish, so llvmpipe cannot
 // queue frames and report rates it never reached.
-#include <SDL.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,11 +16,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/window.h"
 #include "bench/upload_strategies.h"
 #include "demo/formations.h"
 #include "demo/shape_table.h"
-#include "render/render.h"
+#include "render/stack.h"
 
 namespace tc {
 namespace {
@@ -47,11 +45,7 @@ void main() {
 }
 )";
 struct Bench {
-  WindowHandle window = nullptr;
-  RenderDevice device;
-  SceneResources scene;
-  ShaderProgram program;
-  SceneConstants constants = {};
+  DrawingStack stack;
   std::vector<Mat4> worlds;
   GLuint instancedProgram = 0;
   GLuint instancedLayout = 0;
@@ -102,16 +96,16 @@ std::vector<Mat4> HeaviestFrame(SceneConstants& constants) {
 }
 
 bool Open(Bench& bench, Resolution resolution) {
-  if (!Check(CreatePresentationWindow(resolution, bench.window))) return false;
-  if (!Check(CreateRenderDevice(bench.window, resolution, bench.device))) return false;
   ResourcePaths resources;
   SetResourceFolder(kWorkingDirectoryResources, resources);
-  if (!Check(LoadSceneResources(bench.device, bench.constants, resources, bench.scene))) {
-    return false;
-  }
-  if (!Check(BuildShaderProgram(bench.device, bench.program))) return false;
-  bench.worlds = HeaviestFrame(bench.constants);
-  bench.instancedProgram = CompileReference(bench.program);
+  StackOptions options;
+  options.resolution = resolution;
+  // Without a display the benchmark still runs, on SDL's off-screen driver.
+  options.placement.offscreen =
+      std::getenv("DISPLAY") == nullptr && std::getenv("SDL_VIDEODRIVER") == nullptr;
+  if (!Check(OpenDrawingStack(options, resources, bench.stack))) return false;
+  bench.worlds = HeaviestFrame(bench.stack.constants);
+  bench.instancedProgram = CompileReference(bench.stack.program);
   if (bench.instancedProgram == 0) {
     std::fprintf(stderr, "render_bench: the instanced reference shader failed to build\n");
     return false;
@@ -121,9 +115,9 @@ bool Open(Bench& bench, Resolution resolution) {
   glBufferData(GL_ARRAY_BUFFER, bench.worlds.size() * sizeof(Mat4), nullptr, GL_STREAM_DRAW);
   glGenVertexArrays(1, &bench.instancedLayout);
   glBindVertexArray(bench.instancedLayout);
-  glBindBuffer(GL_ARRAY_BUFFER, bench.scene.vertexBuffer);
+  glBindBuffer(GL_ARRAY_BUFFER, bench.stack.scene.vertexBuffer);
   glEnableVertexAttribArray(0);
-  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, bench.scene.vertexStride, nullptr);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, bench.stack.scene.vertexStride, nullptr);
   glBindBuffer(GL_ARRAY_BUFFER, bench.instanceBuffer);
   for (GLuint column = 0; column < 4; ++column) {
     glEnableVertexAttribArray(1 + column);
@@ -131,7 +125,7 @@ bool Open(Bench& bench, Resolution resolution) {
                           reinterpret_cast<const void*>(column * 4 * sizeof(float)));
     glVertexAttribDivisor(1 + column, 1);
   }
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, bench.scene.indexBuffer);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, bench.stack.scene.indexBuffer);
   glBindVertexArray(0);
   return true;
 }
@@ -141,22 +135,20 @@ void Close(Bench& bench) {
   glDeleteVertexArrays(1, &bench.instancedLayout);
   glDeleteProgram(bench.instancedProgram);
   bench::ReleaseConstantRing(bench.ring);
-  ReleaseShaderProgram(bench.program);
-  ReleaseSceneResources(bench.scene);
-  ReleaseRenderDevice(bench.device);
-  DestroyPresentationWindow(bench.window);
+  CloseDrawingStack(bench.stack);
 }
 
 void EndFrame(Bench& bench) {
-  PresentFrame(bench.device);
+  PresentFrame(bench.stack.device);
   glFinish();
 }
 
 // The demo's path: DrawCube for every cube.
 void DemoFrame(Bench& bench) {
-  ClearFrame(bench.device);
+  ClearFrame(bench.stack.device);
   for (const Mat4& world : bench.worlds) {
-    DrawCube(bench.device, bench.scene, bench.program, bench.constants, world);
+    DrawCube(bench.stack.device, bench.stack.scene, bench.stack.program, bench.stack.constants,
+             world);
   }
   EndFrame(bench);
 }
@@ -165,12 +157,14 @@ void DemoFrame(Bench& bench) {
 // every further one.
 template <UploadStrategy kStrategy>
 void StrategyFrame(Bench& bench) {
-  ClearFrame(bench.device);
-  DrawCube(bench.device, bench.scene, bench.program, bench.constants, bench.worlds[0]);
+  ClearFrame(bench.stack.device);
+  DrawCube(bench.stack.device, bench.stack.scene, bench.stack.program, bench.stack.constants,
+           bench.worlds[0]);
   for (size_t i = 1; i < bench.worlds.size(); ++i) {
-    bench.constants.worldMatrix = bench.worlds[i];
-    bench::UploadConstants<kStrategy>(bench.ring, bench.constants);
-    glDrawElements(GL_TRIANGLES, bench.scene.indexCount, bench.scene.indexType, nullptr);
+    bench.stack.constants.worldMatrix = bench.worlds[i];
+    bench::UploadConstants<kStrategy>(bench.ring, bench.stack.constants);
+    glDrawElements(GL_TRIANGLES, bench.stack.scene.indexCount, bench.stack.scene.indexType,
+                   nullptr);
   }
   EndFrame(bench);
 }
@@ -178,15 +172,16 @@ void StrategyFrame(Bench& bench) {
 // DrawCube for the first cube (it binds the pipeline and the projection), then every further
 // matrix in one upload and one instanced draw.
 void InstancedFrame(Bench& bench) {
-  ClearFrame(bench.device);
-  DrawCube(bench.device, bench.scene, bench.program, bench.constants, bench.worlds[0]);
+  ClearFrame(bench.stack.device);
+  DrawCube(bench.stack.device, bench.stack.scene, bench.stack.program, bench.stack.constants,
+           bench.worlds[0]);
   glUseProgram(bench.instancedProgram);
   glBindVertexArray(bench.instancedLayout);
   glBindBuffer(GL_ARRAY_BUFFER, bench.instanceBuffer);
   glBufferSubData(GL_ARRAY_BUFFER, 0, (bench.worlds.size() - 1) * sizeof(Mat4),
                   bench.worlds.data() + 1);
-  glDrawElementsInstanced(GL_TRIANGLES, bench.scene.indexCount, bench.scene.indexType, nullptr,
-                          static_cast<GLsizei>(bench.worlds.size() - 1));
+  glDrawElementsInstanced(GL_TRIANGLES, bench.stack.scene.indexCount, bench.stack.scene.indexType,
+                          nullptr, static_cast<GLsizei>(bench.worlds.size() - 1));
   EndFrame(bench);
 }
 
@@ -228,15 +223,15 @@ bool MeasureAt(Resolution resolution, double seconds, bool report) {
   double instanced = 0.0;
   for (int i = 0; i < 2; ++i) {
     results[0].seconds += SecondsPerFrame(bench, DemoFrame, seconds) / 2;
-    bench::CreateConstantRing(UploadStrategy::kMapInvalidate, bench.constants, bench.ring);
+    bench::CreateConstantRing(UploadStrategy::kMapInvalidate, bench.stack.constants, bench.ring);
     results[1].seconds +=
         SecondsPerFrame(bench, StrategyFrame<UploadStrategy::kMapInvalidate>, seconds) / 2;
     bench::ReleaseConstantRing(bench.ring);
-    bench::CreateConstantRing(UploadStrategy::kOrphanSubData, bench.constants, bench.ring);
+    bench::CreateConstantRing(UploadStrategy::kOrphanSubData, bench.stack.constants, bench.ring);
     results[2].seconds +=
         SecondsPerFrame(bench, StrategyFrame<UploadStrategy::kOrphanSubData>, seconds) / 2;
     bench::ReleaseConstantRing(bench.ring);
-    bench::CreateConstantRing(UploadStrategy::kSlotRing, bench.constants, bench.ring);
+    bench::CreateConstantRing(UploadStrategy::kSlotRing, bench.stack.constants, bench.ring);
     results[3].seconds +=
         SecondsPerFrame(bench, StrategyFrame<UploadStrategy::kSlotRing>, seconds) / 2;
     bench::ReleaseConstantRing(bench.ring);
@@ -265,9 +260,6 @@ bool MeasureAt(Resolution resolution, double seconds, bool report) {
 int main(int argc, char** argv) {
   // Seconds per timed round; three rounds per measurement.
   const double seconds = argc > 1 ? std::atof(argv[1]) : 1.0;
-  if (std::getenv("DISPLAY") == nullptr && std::getenv("SDL_VIDEODRIVER") == nullptr) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  }
   bool ok = tc::MeasureAt({1920, 1080}, seconds, true);
   ok = ok && tc::MeasureAt({1280, 720}, seconds, true);
   ok = ok && tc::MeasureAt({64, 64}, seconds, false);

@@ -4,7 +4,6 @@
 // The clock is the frame counter; the song is decoded by miniaudio and muxed by ffmpeg, sample
 // aligned with the first frame. Standard output stays empty: progress and diagnostics go to
 // standard error.
-#include <SDL.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -21,8 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/resource_lookup.h"
-#include "app/window.h"
+#include "base/resource_lookup.h"
 #include "capture/encoder.h"
 #include "capture/frame_plan.h"
 #include "capture/frame_queue.h"
@@ -33,8 +31,7 @@
 #include "demo/frame.h"
 #include "demo/shape_table.h"
 #include "demo/timeline.h"
-#include "render/render.h"
-#include "render/scene_constants.h"
+#include "render/stack.h"
 #include "stb_image_write.h"
 
 namespace {
@@ -116,26 +113,20 @@ std::string FileSizeText(const std::string& path) {
 }
 
 struct Renderer {
-  tc::WindowHandle window = nullptr;
-  tc::RenderDevice device;
-  tc::SceneResources scene;
-  tc::ShaderProgram program;
-  tc::SceneConstants constants = {};  // all zero: the constant buffer's initial content
+  tc::DrawingStack stack;
   tc::ShapeTable table;
   tc::ResourcePaths resources;
 };
 
-// The demo's start-up order, on SDL's off-screen (EGL) driver unless SDL_VIDEODRIVER says
-// otherwise. A failure prints the demo's own line.
+// The demo's start-up order, off-screen. A failure prints the demo's own line.
 bool StartRenderer(Renderer& r, tc::Resolution resolution) {
-  SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-  // SIGINT and SIGTERM stay ours: SDL would turn them into a quit event nobody polls.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   tc::StartupStatus status = tc::FindResourceFolder(r.resources);
-  if (status.ok) status = tc::CreatePresentationWindow(resolution, r.window);
-  if (status.ok) status = tc::CreateRenderDevice(r.window, resolution, r.device);
-  if (status.ok) status = tc::LoadSceneResources(r.device, r.constants, r.resources, r.scene);
-  if (status.ok) status = tc::BuildShaderProgram(r.device, r.program);
+  if (status.ok) {
+    tc::StackOptions options;
+    options.resolution = resolution;
+    options.placement.offscreen = true;
+    status = tc::OpenDrawingStack(options, r.resources, r.stack);
+  }
   if (!status.ok) {
     std::fprintf(stderr, "%s\n", status.message);
     return false;
@@ -145,10 +136,7 @@ bool StartRenderer(Renderer& r, tc::Resolution resolution) {
 }
 
 void StopRenderer(Renderer& r) {
-  tc::ReleaseShaderProgram(r.program);
-  tc::ReleaseSceneResources(r.scene);
-  tc::ReleaseRenderDevice(r.device);
-  tc::DestroyPresentationWindow(r.window);
+  tc::CloseDrawingStack(r.stack);
 }
 
 // Runs the frames before the plan's first without drawing, and binds the texture they cycled to.
@@ -157,9 +145,9 @@ void StopRenderer(Renderer& r) {
 bool FastForward(Renderer& r, const FramePlan& plan) {
   const double firstSeconds =
       static_cast<double>(tc::FixedRateFrameTime(plan.firstFrame, plan.framesPerSecond));
-  const int64_t run = tc::FastForwardChoreography(gDemoState, r.constants.projectionMatrix, r.table,
-                                                  plan.framesPerSecond, firstSeconds);
-  tc::BindCubeTexture(r.device, r.scene, gDemoState.textureIndex);
+  const int64_t run = tc::FastForwardChoreography(gDemoState, r.stack.constants.projectionMatrix,
+                                                  r.table, plan.framesPerSecond, firstSeconds);
+  tc::BindCubeTexture(r.stack.device, r.stack.scene, gDemoState.textureIndex);
   if (run != plan.firstFrame) {
     Fail(kExitFailure, "fast-forward ran " + std::to_string(run) + " frames, " +
                            std::to_string(plan.firstFrame) + " expected");
@@ -169,10 +157,10 @@ bool FastForward(Renderer& r, const FramePlan& plan) {
 }
 
 float RenderFrame(Renderer& r, int64_t index, int framesPerSecond, std::ostream& beatLog) {
-  tc::FrameRenderer renderer{r.device, r.scene, r.program, r.constants};
+  tc::FrameRenderer renderer = tc::StackRenderer(r.stack);
   const float songSeconds = tc::FixedRateFrameTime(index, framesPerSecond);
-  tc::RunChoreographyFrame(gDemoState, r.constants.projectionMatrix, r.table, songSeconds, beatLog,
-                           renderer);
+  tc::RunChoreographyFrame(gDemoState, r.stack.constants.projectionMatrix, r.table, songSeconds,
+                           beatLog, renderer);
   return songSeconds;
 }
 
@@ -297,7 +285,7 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
     if (gStopSignal != 0) break;
     RenderFrame(r, n, plan.framesPerSecond, beatLog);
     IssueReadback(ring);
-    tc::PresentFrame(r.device);
+    tc::PresentFrame(r.stack.device);
     if (Pending(ring) == ReadbackRing::kDepth) running = collect();
     ShowProgress(progress, ring.collected, lastCollectedSeconds());
   }

@@ -1,7 +1,8 @@
 // The rendering verbs, declared once. Two twin backends implement them, chosen by CMake at compile
 // time: render/gl/ (OpenGL 3.3 core through libepoxy, on Linux) and render/d3d11/ (Direct3D 11,
-// on Windows). Each backend defines the records RenderDevice, SceneResources and ShaderProgram in
-// its records.h and implements the verbs in the same files in the same order:
+// on Windows); render/null/ draws nothing, for the tests' build of the entry procedure. Each
+// backend defines the records RenderDevice, SceneResources and ShaderProgram in its records.h and
+// implements the verbs in the same files in the same order:
 //   device.cpp   CreateRenderDevice / ReleaseRenderDevice
 //   scene.cpp    LoadSceneResources / ReleaseSceneResources
 //   shader.cpp   BuildShaderProgram / ReleaseShaderProgram (shader text in cube_shader.h)
@@ -12,7 +13,7 @@
 
 #include <cstdint>
 
-#include "app/window_handle.h"
+#include "base/window_handle.h"
 #include "base/resolution.h"
 #include "base/resource_paths.h"
 #include "base/status.h"
@@ -22,6 +23,8 @@
 
 #if defined(TC_RENDER_D3D11)
 #include "render/d3d11/records.h"
+#elif defined(TC_RENDER_NULL)
+#include "render/null/records.h"
 #else
 #include "render/gl/records.h"
 #endif

@@ -6,18 +6,15 @@
 //   capture_reference_frames 1080|720 FPS FIRST COUNT OUT.rgb
 // writes frames FIRST .. FIRST + COUNT - 1 of a fresh run at FPS (frames before FIRST are run
 // without drawing) as raw RGB24, top row first. Run from the folder that holds resources/.
-#include <SDL.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <vector>
 
-#include "app/window.h"
 #include "demo/frame.h"
 #include "demo/shape_table.h"
-#include "render/render.h"
+#include "render/stack.h"
 #include "tests/support/back_buffer.h"
 
 namespace {
@@ -41,22 +38,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "capture_reference_frames: bad arguments\n");
     return 2;
   }
-  setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  tc::WindowHandle window = nullptr;
-  tc::RenderDevice device;
-  tc::SceneResources scene;
-  tc::ShaderProgram program;
-  tc::SceneConstants constants = {};
-  tc::StartupStatus status = tc::CreatePresentationWindow(resolution, window);
-  if (status.ok) status = tc::CreateRenderDevice(window, resolution, device);
   tc::ResourcePaths resources;
   tc::SetResourceFolder(tc::kWorkingDirectoryResources, resources);
-  if (status.ok) status = tc::LoadSceneResources(device, constants, resources, scene);
-  if (status.ok) status = tc::BuildShaderProgram(device, program);
+  tc::StackOptions options;
+  options.resolution = resolution;
+  options.placement.offscreen = true;
+  tc::DrawingStack stack;
+  const tc::StartupStatus status = tc::OpenDrawingStack(options, resources, stack);
   if (!status.ok) {
     std::fprintf(stderr, "%s\n", status.message);
     return 1;
   }
+  tc::SceneConstants& constants = stack.constants;
   static tc::ShapeTable table;
   tc::BuildShapeTable(table);
   // Every frame before `first`, at its own float time.
@@ -66,15 +59,15 @@ int main(int argc, char** argv) {
     tc::RunChoreographyFrame(gDemoState, constants.projectionMatrix, table,
                              tc::FixedRateFrameTime(n, fps), beats, none);
   }
-  tc::BindCubeTexture(device, scene, gDemoState.textureIndex);
-  tc::FrameRenderer renderer{device, scene, program, constants};
+  tc::BindCubeTexture(stack.device, stack.scene, gDemoState.textureIndex);
+  tc::FrameRenderer renderer = tc::StackRenderer(stack);
   tc::test::Pixels pixels;
   std::vector<unsigned char> rgb(static_cast<size_t>(resolution.width) * resolution.height * 3);
   for (long long n = first; n < first + count; ++n) {
     std::ostringstream beats;
     tc::RunChoreographyFrame(gDemoState, constants.projectionMatrix, table,
                              tc::FixedRateFrameTime(n, fps), beats, renderer);
-    if (!tc::test::ReadBackBuffer(device, pixels) || pixels.width != resolution.width ||
+    if (!tc::test::ReadBackBuffer(stack.device, pixels) || pixels.width != resolution.width ||
         pixels.height != resolution.height) {
       std::fprintf(stderr, "capture_reference_frames: reading frame %lld back failed\n", n);
       return 1;
@@ -85,11 +78,8 @@ int main(int argc, char** argv) {
       rgb[o + 2] = pixels.rgba[i + 2];
     }
     std::fwrite(rgb.data(), 1, rgb.size(), out);
-    tc::PresentFrame(device);
+    tc::PresentFrame(stack.device);
   }
-  tc::ReleaseShaderProgram(program);
-  tc::ReleaseSceneResources(scene);
-  tc::ReleaseRenderDevice(device);
-  tc::DestroyPresentationWindow(window);
+  tc::CloseDrawingStack(stack);
   return std::fclose(out) == 0 ? 0 : 1;
 }

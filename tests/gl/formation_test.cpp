@@ -52,7 +52,7 @@ TEST(Formations, MoreOfTheScreenLightsUpAsTheFormationsComeIn) {
   BuildShapeTable(table);
   std::ostringstream beats;
   NullRenderer idle;
-  CountingRenderer renderer{{context.device, scene, context.program, constants}};
+  CountingRenderer renderer{{context.stack.device, scene, context.stack.program, constants}};
 
   struct Shot {
     float seconds;
@@ -76,7 +76,7 @@ TEST(Formations, MoreOfTheScreenLightsUpAsTheFormationsComeIn) {
     renderer.cubes = 0;
     RunChoreographyFrame(state, projection, table, shot.seconds, beats, renderer);
     const std::vector<test::Rgba> pixels = context.ReadBackBuffer();
-    PresentFrame(context.device);
+    PresentFrame(context.stack.device);
     shot.cubes = renderer.cubes;
     for (const test::Rgba& p : pixels)
       shot.lit += test::IsLit(p) ? 1 : 0;

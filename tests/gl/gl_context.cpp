@@ -7,23 +7,28 @@
 
 #include "stb_image_write.h"
 #include "tests/support/back_buffer.h"
+#include "test_files.h"
 
 namespace tc::test {
 
 bool GlContext::Open(Resolution wanted, std::string* error) {
   resolution = wanted;
-  StartupStatus status = CreatePresentationWindow(resolution, window);
-  if (status.ok) status = CreateRenderDevice(window, resolution, device);
-  if (status.ok) status = BuildShaderProgram(device, program);
+  std::string folder;
+  if (!RealResourcesPresent(&folder)) {
+    *error = "the repository's resources folder is incomplete";
+    return false;
+  }
+  ResourcePaths resources;
+  SetResourceFolder((folder + "/").c_str(), resources);
+  StackOptions options;
+  options.resolution = resolution;
+  const StartupStatus status = OpenDrawingStack(options, resources, stack);
   if (!status.ok) *error = status.message;
   return status.ok;
 }
 
 void GlContext::Close() {
-  ReleaseShaderProgram(program);
-  ReleaseRenderDevice(device);
-  if (window != nullptr) DestroyPresentationWindow(window);
-  window = nullptr;
+  CloseDrawingStack(stack);
 }
 
 bool GlContext::LoadScene(const std::string& folder, SceneResources& scene, std::string* error) {
@@ -35,7 +40,7 @@ bool GlContext::LoadScene(const std::string& folder, SceneResources& scene, std:
   const SceneConstants zero = {};
   ResourcePaths resources;
   SetResourceFolder(kWorkingDirectoryResources, resources);
-  const StartupStatus status = LoadSceneResources(device, zero, resources, scene);
+  const StartupStatus status = LoadSceneResources(stack.device, zero, resources, scene);
   if (chdir(previous) != 0) *error = "cannot return to the working directory";
   if (!status.ok) *error = status.message;
   return status.ok;
@@ -48,7 +53,7 @@ void GlContext::ReleaseScene(SceneResources& scene) {
 std::vector<Rgba> GlContext::ReadBackBuffer() {
   std::vector<Rgba> pixels(static_cast<size_t>(resolution.width) * resolution.height);
   Pixels read;
-  if (tc::test::ReadBackBuffer(device, read) && read.width == resolution.width &&
+  if (tc::test::ReadBackBuffer(stack.device, read) && read.width == resolution.width &&
       read.height == resolution.height) {
     std::memcpy(pixels.data(), read.rgba.data(), read.rgba.size());
   }

@@ -1,5 +1,6 @@
-// A real window, OpenGL context and shader program for tests that look at pixels, made with the
-// demo's own start-up operations in a scratch folder holding the files to load.
+// A real window, OpenGL context and shader program for tests that look at pixels: the demo's own
+// drawing stack, opened on the repository's resources; the tests load the scenes they draw from
+// scratch folders holding the files they made.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/window.h"
-#include "render/render.h"
+#include "render/stack.h"
 
 namespace tc::test {
 
@@ -19,7 +19,7 @@ struct Rgba {
 
 class GlContext {
  public:
-  // Skips the calling test (returns false) when there is no X display.
+  // False, with the stack's one-line failure, when there is no X display or no resources folder.
   bool Open(Resolution resolution, std::string* error);
   void Close();
   // Loads the scene from `folder`/resources (the demo reads relative to the working directory).
@@ -33,9 +33,7 @@ class GlContext {
   bool SavePng(const std::vector<Rgba>& pixels, const std::string& path) const;
 
   Resolution resolution{0, 0};
-  WindowHandle window = nullptr;
-  RenderDevice device;
-  ShaderProgram program;
+  DrawingStack stack;
 };
 
 inline bool IsLit(const Rgba& p) {

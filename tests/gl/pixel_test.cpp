@@ -84,8 +84,8 @@ class Pixels : public ::testing::Test {
   void Draw(float x, float y, float z, int32_t texture, float turnY = 0.0f) {
     Mat4 world;
     CubeWorldMatrix(world, turnY, 0.0f, 0.0f, x, y, z);
-    BindCubeTexture(context_->device, scene_, texture);
-    DrawCube(context_->device, scene_, context_->program, constants_, world);
+    BindCubeTexture(context_->stack.device, scene_, texture);
+    DrawCube(context_->stack.device, scene_, context_->stack.program, constants_, world);
   }
   std::vector<Rgba> Read() { return context_->ReadBackBuffer(); }
   Rgba Centre(const std::vector<Rgba>& pixels) {
@@ -104,18 +104,18 @@ std::string* Pixels::folder_ = nullptr;
 std::string* Pixels::openError_ = nullptr;
 
 TEST_F(Pixels, ClearLeavesBlackWithZeroAlpha) {
-  ClearFrame(context_->device);
+  ClearFrame(context_->stack.device);
   for (const Rgba& p : Read()) {
     ASSERT_EQ(p.r, 0);
     ASSERT_EQ(p.g, 0);
     ASSERT_EQ(p.b, 0);
     ASSERT_EQ(p.a, 0);
   }
-  PresentFrame(context_->device);
+  PresentFrame(context_->stack.device);
 }
 
 TEST_F(Pixels, PixelStageBrightensTheTexelThreefold) {
-  ClearFrame(context_->device);
+  ClearFrame(context_->stack.device);
   Draw(0, 0, -3, 0);
   const Rgba dark = Centre(Read());
   ExpectNear(dark, Expected(kDarkTexel[0], 9.2), Expected(kDarkTexel[1], 8.8),
@@ -125,56 +125,56 @@ TEST_F(Pixels, PixelStageBrightensTheTexelThreefold) {
   EXPECT_NEAR(dark.g / 255.0, 0.587, 0.015);
   EXPECT_NEAR(dark.b / 255.0, 0.9, 0.015);
 
-  ClearFrame(context_->device);
+  ClearFrame(context_->stack.device);
   Draw(0, 0, -3, 1);
   ExpectNear(Centre(Read()), 255, 255, 255, 255);  // (0.5, 0.5, 0.5, 1) saturates to white
-  PresentFrame(context_->device);
+  PresentFrame(context_->stack.device);
 }
 
 TEST_F(Pixels, CubeSeenFromOutsideIsDrawnAndItsInsideFacesAreCulled) {
-  ClearFrame(context_->device);
+  ClearFrame(context_->stack.device);
   Draw(0, 0, -3, 1, 0.5f);
   const std::vector<Rgba> outside = Read();
   EXPECT_TRUE(test::IsLit(Centre(outside)));
   EXPECT_FALSE(test::IsLit(context_->Pixel(outside, 0, 0)));
 
   // The camera at the centre of the cube sees only the inner sides of its faces.
-  ClearFrame(context_->device);
+  ClearFrame(context_->stack.device);
   Draw(0, 0, 0, 1);
   for (const Rgba& p : Read())
     ASSERT_FALSE(test::IsLit(p));
-  PresentFrame(context_->device);
+  PresentFrame(context_->stack.device);
 }
 
 TEST_F(Pixels, NearerOfTwoOverlappingCubesWinsInEitherOrder) {
   const int nearRed = Expected(kDarkTexel[0], 9.2);
   for (bool nearFirst : {true, false}) {
-    ClearFrame(context_->device);
+    ClearFrame(context_->stack.device);
     if (nearFirst) {
       Draw(0, 0, -3, 0);
-      BindCubeTexture(context_->device, scene_, 1);
+      BindCubeTexture(context_->stack.device, scene_, 1);
       Draw(0.2f, 0.1f, -4, 1);
     } else {
       Draw(0.2f, 0.1f, -4, 1);
-      BindCubeTexture(context_->device, scene_, 0);
+      BindCubeTexture(context_->stack.device, scene_, 0);
       Draw(0, 0, -3, 0);
     }
     EXPECT_NEAR(Centre(Read()).r, nearRed, 2) << (nearFirst ? "near cube first" : "far first");
   }
-  PresentFrame(context_->device);
+  PresentFrame(context_->stack.device);
 }
 
 TEST_F(Pixels, DepthIsZOverWInZeroToOneAsOnDirect3D) {
   // The front face of a cube at z = -3 lies at z = -2.5, where the projection gives
   // z / w = (2.5 - 0.02) / 2.5 = 0.992. A -1..1 clip space would store (0.992 + 1) / 2 instead.
-  ClearFrame(context_->device);
+  ClearFrame(context_->stack.device);
   Draw(0, 0, -3, 0);
   float depth = 0.0f;
   glReadBuffer(GL_BACK);
   glReadPixels(context_->resolution.width / 2, context_->resolution.height / 2, 1, 1,
                GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
   EXPECT_NEAR(depth, 0.992f, 1e-4f);  // 24- or 32-bit depth buffers alike
-  PresentFrame(context_->device);
+  PresentFrame(context_->stack.device);
 }
 
 TEST_F(Pixels, TextureCoordinatesComeFromTheObjectSpacePosition) {
@@ -189,14 +189,14 @@ TEST_F(Pixels, TextureCoordinatesComeFromTheObjectSpacePosition) {
   ASSERT_TRUE(context_->LoadScene(folder, squareScene, &error)) << error;
   test::RemoveTree(folder);
 
-  ClearFrame(context_->device);
+  ClearFrame(context_->stack.device);
   Mat4 world;
   CubeWorldMatrix(world, 0, 0, 0, 0, 0, -1.2f);
-  BindCubeTexture(context_->device, squareScene, 2);
-  DrawCube(context_->device, squareScene, context_->program, constants_, world);
+  BindCubeTexture(context_->stack.device, squareScene, 2);
+  DrawCube(context_->stack.device, squareScene, context_->stack.program, constants_, world);
   const std::vector<Rgba> pixels = Read();
   context_->ReleaseScene(squareScene);
-  PresentFrame(context_->device);
+  PresentFrame(context_->stack.device);
 
   // Find the square's lit extent on screen.
   const int w = context_->resolution.width;
@@ -240,8 +240,8 @@ TEST_P(FullWindow, CubeInFrontOfTheCameraFillsEveryPixel) {
   test::RemoveTree(folder);
 
   int x = -1, y = -1, w = 0, h = 0;
-  SDL_GetWindowPosition(context.window, &x, &y);
-  SDL_GetWindowSize(context.window, &w, &h);
+  SDL_GetWindowPosition(context.stack.window, &x, &y);
+  SDL_GetWindowSize(context.stack.window, &w, &h);
   EXPECT_EQ(x, 0);
   EXPECT_EQ(y, 0);
   EXPECT_EQ(w, resolution.width);
@@ -251,15 +251,15 @@ TEST_P(FullWindow, CubeInFrontOfTheCameraFillsEveryPixel) {
   MakeProjection(constants.projectionMatrix, 3.0f);
   Mat4 world;
   CubeWorldMatrix(world, 0, 0, 0, 0, 0, -0.6f);
-  ClearFrame(context.device);
-  BindCubeTexture(context.device, scene, 0);
-  DrawCube(context.device, scene, context.program, constants, world);
+  ClearFrame(context.stack.device);
+  BindCubeTexture(context.stack.device, scene, 0);
+  DrawCube(context.stack.device, scene, context.stack.program, constants, world);
   const std::vector<test::Rgba> pixels = context.ReadBackBuffer();
   size_t unlit = 0;
   for (const test::Rgba& p : pixels)
     unlit += test::IsLit(p) ? 0 : 1;
   EXPECT_EQ(unlit, 0u) << resolution.width << "x" << resolution.height;
-  PresentFrame(context.device);
+  PresentFrame(context.stack.device);
   context.ReleaseScene(scene);
   context.Close();
 }

@@ -19,9 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "app/window.h"
 #include "demo/frame.h"
-#include "render/render.h"
+#include "render/stack.h"
 #include "stb_image_write.h"
 #include "tests/support/back_buffer.h"
 
@@ -65,22 +64,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   const tc::Resolution resolution = {1280, 720};
-  tc::WindowHandle window = nullptr;
-  tc::RenderDevice device;
-  tc::SceneResources scene;
-  tc::ShaderProgram program;
-  tc::SceneConstants constants = {};
+  tc::DrawingStack stack;
+  tc::SceneConstants& constants = stack.constants;
   tc::ShapeTable table;
 
   tc::ResourcePaths resources;
   tc::SetResourceFolder(tc::kWorkingDirectoryResources, resources);
-  tc::StartupStatus status = tc::CreatePresentationWindow(resolution, window);
-  if (!status.ok) return Fail(status);
-  status = tc::CreateRenderDevice(window, resolution, device);
-  if (!status.ok) return Fail(status);
-  status = tc::LoadSceneResources(device, constants, resources, scene);
-  if (!status.ok) return Fail(status);
-  status = tc::BuildShaderProgram(device, program);
+  tc::StackOptions options;
+  options.resolution = resolution;
+  const tc::StartupStatus status = tc::OpenDrawingStack(options, resources, stack);
   if (!status.ok) return Fail(status);
   tc::BuildShapeTable(table);
 
@@ -97,16 +89,16 @@ int main(int argc, char** argv) {
     }
     tc::DemoState state;  // a fresh run
     constants = tc::SceneConstants{};
-    tc::FrameRenderer renderer{device, scene, program, constants};
+    tc::FrameRenderer renderer = tc::StackRenderer(stack);
     // A fresh run starts on texture 0, whatever the shot before it left bound.
-    tc::BindCubeTexture(device, scene, state.textureIndex);
+    tc::BindCubeTexture(stack.device, stack.scene, state.textureIndex);
     ZeroNextJitterDigit();
     tc::RunChoreographyFrame(state, constants.projectionMatrix, table, seconds, beatLog, renderer);
-    if (!ReadFrame(device, resolution, pixels)) {
+    if (!ReadFrame(stack.device, resolution, pixels)) {
       std::fprintf(stderr, "frame-shot: could not read the frame at %s s\n", argv[i]);
       return 1;
     }
-    tc::PresentFrame(device);
+    tc::PresentFrame(stack.device);
     const std::string path = std::string(argv[1]) + "/frame-" + std::to_string(i - 2) + ".png";
     if (!stbi_write_png(path.c_str(), resolution.width, resolution.height, 4, pixels.rgba.data(),
                         resolution.width * 4)) {
@@ -116,10 +108,7 @@ int main(int argc, char** argv) {
     ++written;
   }
 
-  tc::ReleaseShaderProgram(program);
-  tc::ReleaseSceneResources(scene);
-  tc::ReleaseRenderDevice(device);
-  tc::DestroyPresentationWindow(window);
+  tc::CloseDrawingStack(stack);
   std::printf("frame-shot: %d frames at %dx%d\n", written, resolution.width, resolution.height);
   return 0;
 }

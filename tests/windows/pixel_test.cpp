@@ -4,8 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "app/window.h"
-#include "render/render.h"
+#include "render/stack.h"
 #include "tests/support/back_buffer.h"
 #include "tests/windows/harness.h"
 #include "tests/windows/scene_files.h"
@@ -18,23 +17,21 @@ using test::PixelNear;
 using test::Pixels;
 using test::ReadBackBuffer;
 
-// Everything a scene needs, created through the start-up operations in their real order.
+// Everything a scene needs, opened through the drawing stack.
 struct Renderer {
-  WindowHandle window = nullptr;
-  RenderDevice device;
-  SceneResources scene;
-  ShaderProgram program;
-  SceneConstants constants = {};
+  DrawingStack stack;
+  RenderDevice& device = stack.device;
+  SceneResources& scene = stack.scene;
+  SceneConstants& constants = stack.constants;
   bool ready = false;
 
   // Loads whatever scene files the working folder holds.
   bool Start() {
     ResourcePaths resources;
     SetResourceFolder(kWorkingDirectoryResources, resources);
-    StartupStatus status = CreatePresentationWindow(kBuildResolution, window);
-    if (status.ok) status = CreateRenderDevice(window, kBuildResolution, device);
-    if (status.ok) status = LoadSceneResources(device, constants, resources, scene);
-    if (status.ok) status = BuildShaderProgram(device, program);
+    StackOptions options;
+    options.resolution = kBuildResolution;
+    const StartupStatus status = OpenDrawingStack(options, resources, stack);
     if (!status.ok) std::printf("  start-up failed: %s\n", status.message);
     ready = status.ok;
     return ready;
@@ -43,17 +40,10 @@ struct Renderer {
   // A texture index binds that texture first; without one the cube takes the one bound last.
   void Draw(const Mat4& world, int32_t textureIndex = -1) {
     if (textureIndex >= 0) BindCubeTexture(device, scene, textureIndex);
-    DrawCube(device, scene, program, constants, world);
+    DrawCube(device, scene, stack.program, constants, world);
   }
 
-  ~Renderer() {
-    if (device.device != nullptr) {
-      ReleaseShaderProgram(program);
-      ReleaseSceneResources(scene);
-      ReleaseRenderDevice(device);
-    }
-    if (window != nullptr) DestroyPresentationWindow(window);
-  }
+  ~Renderer() { CloseDrawingStack(stack); }
 };
 
 Mat4 Identity() {

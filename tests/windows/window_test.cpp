@@ -2,7 +2,7 @@
 // with close requests, keys and the screen-saver and monitor-power commands.
 #include <string>
 
-#include "app/window.h"
+#include "base/window.h"
 #include "tests/windows/harness.h"
 
 namespace tc::wintest {

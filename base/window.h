@@ -1,9 +1,11 @@
 // The presentation window: borderless, W x H at the screen origin, titled "Tumblecrate"; or, when
 // asked, on another display or covering a whole display (never changing its mode).
-// Twin implementations per platform: window_sdl.cpp and window_win32.cpp.
+// Declared here, below everything that draws, so that every program opens its window the same way
+// (render/stack.h); implemented once per platform in app/: window_sdl.cpp and window_win32.cpp, and
+// window_null.cpp for the tests' build that draws nothing.
 #pragma once
 
-#include "app/window_handle.h"
+#include "base/window_handle.h"
 #include "base/resolution.h"
 #include "base/status.h"
 
@@ -12,6 +14,9 @@ namespace tc {
 struct WindowPlacement {
   bool fullscreen = false;  // borderless, covering the display's whole area, at its own size
   int display = 0;          // 0 is the primary display
+  // Off-screen tools (capture, benchmarks): SDL's off-screen driver unless SDL_VIDEODRIVER names
+  // another, and the stop signals left to the program, which polls no events while it renders.
+  bool offscreen = false;
 };
 
 // Ok when `display` names a display that is there; the failure names the option. Call before

@@ -1,6 +1,6 @@
 // The executable's own folder comes from the system, not from argv[0], which names whatever the
 // caller chose (often a bare name found on PATH).
-#include "app/resource_lookup.h"
+#include "base/resource_lookup.h"
 
 #include <cstring>
 #include <cwchar>

@@ -1,7 +1,11 @@
 // The presentation window's handle: all that the render backends need to know of the window.
 #pragma once
 
-#if defined(_WIN32)
+#if defined(TC_WINDOW_NULL)
+namespace tc {
+struct NullWindow;
+}
+#elif defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -12,7 +16,9 @@ struct SDL_Window;
 
 namespace tc {
 
-#if defined(_WIN32)
+#if defined(TC_WINDOW_NULL)
+using WindowHandle = NullWindow*;
+#elif defined(_WIN32)
 using WindowHandle = HWND;
 #else
 using WindowHandle = SDL_Window*;

@@ -1,0 +1,28 @@
+// The null device: nothing to create, so it only follows what the entry procedure asks. Twins:
+// render/gl/device.cpp, render/d3d11/device.cpp.
+#include "render/null/script.h"
+#include "render/render.h"
+
+namespace tc {
+
+StartupStatus CreateRenderDevice(WindowHandle window, Resolution /*resolution*/,
+                                 RenderDevice& device, const PresentOptions& /*present*/) {
+  device = RenderDevice{};
+  device.window = window;
+  if (NullStepFails("CreateRenderDevice")) {
+    return StartupFailure("CreateRenderDevice: failed as TC_NULL_FAIL asked");
+  }
+  device.created = true;
+  NullLog("CreateRenderDevice");
+  return StartupOk();
+}
+
+void ReleaseRenderDevice(RenderDevice& device) {
+  if (device.created) {
+    NullLog("ReleaseRenderDevice frames=%lld draws=%lld", static_cast<long long>(device.frames),
+            static_cast<long long>(device.draws));
+  }
+  device = RenderDevice{};
+}
+
+}  // namespace tc

@@ -1,0 +1,32 @@
+// The null backend's records: the verbs draw nothing, they only check what a real backend would
+// be handed and count what they are asked. The tests' build of the demo uses it to run the entry
+// procedure without a display or a GPU. Twins: render/gl/records.h, render/d3d11/records.h.
+#pragma once
+
+#include <cstdint>
+
+#include "base/window_handle.h"
+#include "render/assets.h"
+
+namespace tc {
+
+struct RenderDevice {
+  WindowHandle window = nullptr;
+  bool created = false;
+  bool pipelinePending = true;
+  bool inFrame = false;  // from ClearFrame to PresentFrame
+  int32_t boundTexture = 0;
+  int64_t frames = 0;  // PresentFrame calls
+  int64_t draws = 0;   // DrawCube calls
+};
+
+struct SceneResources {
+  MeshData mesh;  // parsed and checked like a real backend's, kept until the release
+  bool loaded = false;
+};
+
+struct ShaderProgram {
+  bool built = false;
+};
+
+}  // namespace tc
