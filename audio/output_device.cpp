@@ -4,11 +4,11 @@ namespace tc {
 namespace {
 
 // Sized by measurement on a PulseAudio null sink, the whole song with the renderer and one busy
-// process per core sharing two cores (README, "Playing it"). The server's queue is about one
-// period long, so a stall of the machine longer than that is a dropout: with 50 ms periods the
-// server ran dry once in each of two runs, with 100 ms in two of the last seven (gaps of 71 and
-// 147 ms); 200 ms played through in every run. The price is a coarser cursor (README,
-// "Benchmarks"). Nothing here is interactive, and the latency is taken out of the clock.
+// process per core sharing two cores (docs/sync.md). The server's queue is about one period long,
+// so a stall of the machine longer than that is a dropout: with 50 ms periods the server ran dry
+// once in each of two runs, with 100 ms in two of the last seven (gaps of 71 and 147 ms); 200 ms
+// played through in every run. The price is a coarser cursor (docs/benchmarks.md). Nothing here
+// is interactive, and the latency is taken out of the clock.
 constexpr ma_uint32 kPeriodMilliseconds = 200;
 constexpr ma_uint32 kPeriodCount = 3;
 

@@ -1,13 +1,14 @@
 // The smooth song clock: what the listener hears now, read as often as frames are drawn.
 //
-// The sound library's cursor only moves when the audio thread has mixed another period (about
-// 10-20 ms), so read directly it gives many consecutive frames the same time. This clock runs on
-// the monotonic host clock between cursor steps and is pulled back onto the cursor gently when the
-// two disagree: it never goes backwards, never runs more than one period ahead of the cursor, and
-// stands still while the song does not play. The output device's latency is subtracted, so it
-// reads the position being heard rather than the one being mixed; and it never reads further from
-// the start than the time since it started, which the device's first burst of mixing (it fills
-// its whole buffer at once) would otherwise make it do.
+// The sound library's cursor only moves when the audio thread has mixed another period (the
+// device asks for 200 ms periods, audio/output_device.cpp), so read directly it gives many
+// consecutive frames the same time. This clock runs on the monotonic host clock between cursor
+// steps and is pulled back onto the cursor gently when the two disagree: it never goes backwards,
+// never runs more than one period ahead of the cursor, and stands still while the song does not
+// play. The output device's latency is subtracted, so it reads the position being heard rather
+// than the one being mixed; and it never reads further from the start than the time since it
+// started, which the device's first burst of mixing (it fills its whole buffer at once) would
+// otherwise make it do.
 //
 // Pure logic: the caller hands in the cursor and the host time, so tests can script both.
 #pragma once

@@ -1,6 +1,7 @@
 # Install rules and the release archives. Everything lands in one top folder,
-# tumblecrate-<version>/: the executables, resources/, README, LICENSE and THIRD-PARTY-NOTICES
-# (plus, on Linux, the one shared library carried beside the executables). CPack packs that folder
+# tumblecrate-<version>/: the executables, resources/, the viewer's README with the pictures it
+# shows in docs/, LICENSE and THIRD-PARTY-NOTICES (plus, on Linux, the one shared library carried
+# beside the executables). CPack packs that folder
 # as a .tar.gz on Linux and a .zip on Windows; scripts/package runs it for both.
 set(TC_PACKAGE_FOLDER "tumblecrate-${PROJECT_VERSION}")
 if(WIN32)
@@ -32,7 +33,28 @@ else()
   install(TARGETS ${TC_SHIPPED_EXECUTABLES} RUNTIME DESTINATION ${TC_PACKAGE_FOLDER})
 endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/ DESTINATION ${TC_PACKAGE_FOLDER}/resources)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${TC_PACKAGE_FOLDER} RENAME README)
+
+# The archive's README is written for whoever unpacked it (docs/release/README.md), not the
+# repository's. Its picture links are relative to the top folder and name the same paths as in
+# the source tree, so each picture it links to is shipped at that path. Windows gets README.txt
+# with CR LF line ends, so that a double-click opens it in Notepad.
+set(TC_RELEASE_README ${PROJECT_SOURCE_DIR}/docs/release/README.md)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TC_RELEASE_README})
+file(READ ${TC_RELEASE_README} readme)
+string(REGEX MATCHALL "\\]\\([^):]+\\)" links "${readme}")
+foreach(link ${links})
+  string(REGEX REPLACE "^\\]\\((.*)\\)$" "\\1" picture "${link}")
+  get_filename_component(folder "${picture}" DIRECTORY)
+  install(FILES ${PROJECT_SOURCE_DIR}/${picture} DESTINATION ${TC_PACKAGE_FOLDER}/${folder})
+endforeach()
+if(WIN32)
+  string(REPLACE "\r\n" "\n" readme "${readme}")
+  string(REPLACE "\n" "\r\n" readme "${readme}")
+  file(WRITE ${PROJECT_BINARY_DIR}/release/README.txt "${readme}")
+  install(FILES ${PROJECT_BINARY_DIR}/release/README.txt DESTINATION ${TC_PACKAGE_FOLDER})
+else()
+  install(FILES ${TC_RELEASE_README} DESTINATION ${TC_PACKAGE_FOLDER})
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${TC_PACKAGE_FOLDER})
 
 if(TC_PACKAGE)
