@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "audio/song_check.h"
+#include "assets/song_file.h"
 
 namespace tc {
 

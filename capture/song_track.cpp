@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "audio/song_check.h"
+#include "assets/song_file.h"
 #include "miniaudio.h"
 
 namespace tc::capture {

@@ -12,7 +12,8 @@
 
 #include <cstdint>
 
-#include "render/assets.h"
+#include "assets/mesh.h"
+#include "base/resource_paths.h"
 
 namespace tc {
 

@@ -2,6 +2,8 @@
 // the three textures with their views, and the dynamic 128-byte constant buffer. Everything but
 // the constant buffer is filled once through initial data and never written again. Twin:
 // render/gl/scene.cpp.
+#include "assets/image.h"
+#include "assets/mesh.h"
 #include "render/render.h"
 
 namespace tc {

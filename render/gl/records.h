@@ -8,7 +8,8 @@
 
 #include <cstdint>
 
-#include "render/assets.h"
+#include "assets/mesh.h"
+#include "base/resource_paths.h"
 
 struct SDL_Window;
 

@@ -1,6 +1,8 @@
 // Scene resources on the GPU: the mesh's position stream and indices in two static buffers, the
 // three textures (RGBA8, one level, linear filtering, clamped), and the uniform buffer that
 // receives SceneConstants before every draw. Twin: render/d3d11/scene.cpp.
+#include "assets/image.h"
+#include "assets/mesh.h"
 #include "render/render.h"
 
 namespace tc {

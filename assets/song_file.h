@@ -1,5 +1,6 @@
 // The song file, checked by us before the audio library opens it: the library's own failure path
-// for a song it cannot open is unsafe, so it must only ever see a file that will open.
+// for a song it cannot open is unsafe, so it must only ever see a file that will open. The file is
+// read as every asset file is (assets/file_read.h).
 #pragma once
 
 #include "base/status.h"

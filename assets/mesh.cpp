@@ -1,164 +1,14 @@
-#include "render/assets.h"
+#include "assets/mesh.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
-
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "base/file_stat.h"
+#include "assets/file_read.h"
 #include "cgltf.h"
-#include "stb_png.h"
 
 namespace tc {
 namespace {
-
-// --- Reading a file that must be a regular file ------------------------------------------------
-
-// malloc'd bytes, so that a mesh document can take them over: cgltf releases its file data with
-// free().
-struct FileBytes {
-  uint8_t* data = nullptr;
-  size_t size = 0;
-  FileBytes() = default;
-  FileBytes(const FileBytes&) = delete;
-  FileBytes& operator=(const FileBytes&) = delete;
-  ~FileBytes() { std::free(data); }
-  uint8_t* Release() {
-    uint8_t* bytes = data;
-    data = nullptr;
-    size = 0;
-    return bytes;
-  }
-};
-
-enum class ReadError { kNone, kMissing, kNotRegular, kUnreadable, kTooLarge, kShort, kOutOfMemory };
-
-struct ReadResult {
-  ReadError error = ReadError::kNone;
-  int errorNumber = 0;
-  uint64_t fileSize = 0;
-};
-
-// Reads `path` when it is a regular file: the whole file when `prefix` is 0 (at most `maxBytes`),
-// otherwise exactly its first `prefix` bytes. The type is checked before the file is opened (so a
-// FIFO or a device is never opened for reading) and again on the open file (so a swap in between
-// is caught); the open never waits for a writer.
-ReadResult ReadRegularFile(const char* path, uint64_t maxBytes, uint64_t prefix, FileBytes& out) {
-  ReadResult result;
-  FileStat info;
-  if (StatPath(path, info) != 0) {
-    result.errorNumber = errno;
-    result.error =
-        (errno == ENOENT || errno == ENOTDIR) ? ReadError::kMissing : ReadError::kUnreadable;
-    return result;
-  }
-  if (!IsRegular(info)) {
-    result.error = ReadError::kNotRegular;
-    return result;
-  }
-#if defined(_WIN32)
-  FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) {
-    result.errorNumber = errno;
-    result.error = ReadError::kUnreadable;
-    return result;
-  }
-  struct FileCloser {
-    FILE* file;
-    ~FileCloser() { std::fclose(file); }
-  } closer{file};
-  if (_fstat64(_fileno(file), &info) != 0 || !IsRegular(info)) {
-    result.error = ReadError::kNotRegular;
-    return result;
-  }
-#else
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    result.errorNumber = errno;
-    result.error = ReadError::kUnreadable;
-    return result;
-  }
-  struct FdCloser {
-    int fd;
-    ~FdCloser() { close(fd); }
-  } closer{fd};
-  if (fstat(fd, &info) != 0 || !IsRegular(info)) {
-    result.error = ReadError::kNotRegular;
-    return result;
-  }
-#endif
-  result.fileSize = info.st_size < 0 ? 0 : static_cast<uint64_t>(info.st_size);
-  uint64_t wanted = result.fileSize;
-  if (prefix != 0) {
-    if (prefix > result.fileSize) {
-      result.error = ReadError::kShort;
-      return result;
-    }
-    wanted = prefix;
-  }
-  if (wanted > maxBytes || wanted > SIZE_MAX - 1) {
-    result.error = ReadError::kTooLarge;
-    return result;
-  }
-  FileBytes bytes;
-  bytes.data = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(wanted) + 1));
-  if (bytes.data == nullptr) {
-    result.error = ReadError::kOutOfMemory;
-    return result;
-  }
-  size_t done = 0;
-  while (done < wanted) {
-#if defined(_WIN32)
-    const size_t got = std::fread(bytes.data + done, 1, static_cast<size_t>(wanted) - done, file);
-    if (got == 0) {
-      result.errorNumber = std::ferror(file) ? EIO : 0;
-      result.error = std::ferror(file) ? ReadError::kUnreadable : ReadError::kShort;
-      return result;
-    }
-#else
-    const ssize_t got = read(fd, bytes.data + done, static_cast<size_t>(wanted) - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      // Shrunk since fstat, or unreadable (EISDIR and the like cannot happen past the check).
-      result.errorNumber = got < 0 ? errno : 0;
-      result.error = got < 0 ? ReadError::kUnreadable : ReadError::kShort;
-      return result;
-    }
-#endif
-    done += static_cast<size_t>(got);
-  }
-  std::free(out.data);
-  out.data = bytes.Release();
-  out.size = static_cast<size_t>(wanted);
-  return result;
-}
-
-// What went wrong, for the failure line; empty for kShort, which each caller words itself.
-std::string ReadErrorText(const ReadResult& result, uint64_t maxBytes) {
-  switch (result.error) {
-    case ReadError::kNone:
-    case ReadError::kShort:
-      return std::string();
-    case ReadError::kMissing:
-      return "file not found";
-    case ReadError::kNotRegular:
-      return "not a regular file";
-    case ReadError::kUnreadable:
-      return std::string("cannot be read: ") + std::strerror(result.errorNumber);
-    case ReadError::kTooLarge:
-      return "larger than " + std::to_string(maxBytes) + " bytes";
-    case ReadError::kOutOfMemory:
-      return "out of memory";
-  }
-  return std::string();
-}
 
 // A name from a file, fit for one line of a message: at most 64 characters, printable ASCII.
 std::string Printable(const char* text) {
@@ -173,15 +23,11 @@ std::string Printable(const char* text) {
   return out;
 }
 
-// --- Sizes computed so that nothing wraps -------------------------------------------------------
-
 // a * b + c, false when it does not fit in 64 bits.
 bool MulAdd(uint64_t a, uint64_t b, uint64_t c, uint64_t& out) {
   uint64_t product = 0;
   return !__builtin_mul_overflow(a, b, &product) && !__builtin_add_overflow(product, c, &out);
 }
-
-// --- The mesh -----------------------------------------------------------------------------------
 
 const char* CgltfResultName(cgltf_result result) {
   switch (result) {
@@ -509,35 +355,6 @@ StartupStatus LoadMeshDocument(const char* path, FileBytes& bytes, const std::st
   return StartupOk();
 }
 
-// --- The images ---------------------------------------------------------------------------------
-
-uint32_t ReadBigEndian32(const uint8_t* bytes) {
-  return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
-}
-
-// Walks the chunks up to IEND: each must lie wholly inside the file, and no image data chunk may be
-// empty before the first one with data (stb_image would offset its still-null data pointer).
-const char* PngChunkProblem(const uint8_t* bytes, size_t size) {
-  size_t position = 8;
-  bool sawImageData = false;
-  for (;;) {
-    if (size - position < 12) return "a PNG chunk is cut short";
-    const uint32_t length = ReadBigEndian32(bytes + position);
-    if (length > 0x7fffffffu || length > size - position - 12) return "a PNG chunk is cut short";
-    const uint8_t* type = bytes + position + 4;
-    if (std::memcmp(type, "IDAT", 4) == 0) {
-      if (length == 0 && !sawImageData) return "an image data chunk is empty";
-      sawImageData = true;
-    }
-    if (std::memcmp(type, "IEND", 4) == 0) return nullptr;
-    position += 12 + static_cast<size_t>(length);
-  }
-}
-
-StartupStatus ImageFailure(const char* path, const char* reason) {
-  return StartupFailure("LoadSceneResources: %s: %s", path, reason);
-}
-
 }  // namespace
 
 StartupStatus LoadMeshFile(const char* path, MeshData& mesh) {
@@ -566,106 +383,6 @@ void MeshDocumentDeleter::operator()(cgltf_data* document) const {
 
 void FreeMeshData(MeshData& mesh) {
   mesh = MeshData{};
-}
-
-StartupStatus DecodePngImage(const char* name, const uint8_t* bytes, size_t size, int maxSide,
-                             int wantWidth, int wantHeight, const char* sizeSource,
-                             unsigned char*& pixels, int& width, int& height) {
-  pixels = nullptr;
-  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-  if (size < sizeof kSignature || std::memcmp(bytes, kSignature, sizeof kSignature) != 0) {
-    return ImageFailure(name, "not a PNG file");
-  }
-  if (size > kMaxImageFileBytes) return ImageFailure(name, "the file is too large");
-  const int length = static_cast<int>(size);
-  // The first chunk must be the header; its size is judged before the decoder sees the file, so
-  // the message names the size rather than the decoder's own limit.
-  if (size < 8 + 8 + 13 || std::memcmp(bytes + 12, "IHDR", 4) != 0) {
-    return ImageFailure(name, "PNG header missing");
-  }
-  const uint32_t headerWidth = ReadBigEndian32(bytes + 16);
-  const uint32_t headerHeight = ReadBigEndian32(bytes + 20);
-  const int limit = maxSide < kMaxTextureSide ? maxSide : kMaxTextureSide;
-  if (headerWidth < 1 || headerHeight < 1 || headerWidth > static_cast<uint32_t>(limit) ||
-      headerHeight > static_cast<uint32_t>(limit)) {
-    return StartupFailure(
-        "LoadSceneResources: %s: image is %lux%lu, beyond the %dx%d the GPU takes", name,
-        static_cast<unsigned long>(headerWidth), static_cast<unsigned long>(headerHeight), limit,
-        limit);
-  }
-  if (wantWidth != 0 && (headerWidth != static_cast<uint32_t>(wantWidth) ||
-                         headerHeight != static_cast<uint32_t>(wantHeight))) {
-    return StartupFailure("LoadSceneResources: %s: image is %lux%lu but %s is %dx%d", name,
-                          static_cast<unsigned long>(headerWidth),
-                          static_cast<unsigned long>(headerHeight), sizeSource, wantWidth,
-                          wantHeight);
-  }
-  if (const char* problem = PngChunkProblem(bytes, size)) return ImageFailure(name, problem);
-  int declaredWidth = 0;
-  int declaredHeight = 0;
-  int channels = 0;
-  // The whole header as the decoder reads it: nothing is decoded or allocated for pixels yet.
-  if (!tc_png_info(bytes, length, &declaredWidth, &declaredHeight, &channels) ||
-      declaredWidth != static_cast<int>(headerWidth) ||
-      declaredHeight != static_cast<int>(headerHeight)) {
-    const char* reason = tc_png_failure_reason();
-    return StartupFailure("LoadSceneResources: %s: PNG header unreadable: %s", name,
-                          reason != nullptr ? reason : "unknown error");
-  }
-  // Four 8-bit channels whatever the file holds; rows top-down (no vertical flip).
-  unsigned char* decoded = tc_png_load_rgba(bytes, length, &width, &height);
-  if (decoded == nullptr) {
-    const char* reason = tc_png_failure_reason();
-    return StartupFailure("LoadSceneResources: %s: PNG decoding failed: %s", name,
-                          reason != nullptr ? reason : "unknown error");
-  }
-  if (width != declaredWidth || height != declaredHeight) {
-    tc_png_free(decoded);
-    return ImageFailure(name, "decoded size differs from the header's");
-  }
-  pixels = decoded;
-  return StartupOk();
-}
-
-void FreeImagePixels(unsigned char* pixels) {
-  if (pixels != nullptr) tc_png_free(pixels);
-}
-
-StartupStatus LoadTextureImages(const char* const (&paths)[kTextureFileCount], int maxSide,
-                                TextureImages& images) {
-  for (int i = 0; i < kTextureFileCount; ++i) {
-    FileBytes bytes;
-    const ReadResult read = ReadRegularFile(paths[i], kMaxImageFileBytes, 0, bytes);
-    StartupStatus status;
-    if (read.error != ReadError::kNone) {
-      status = ImageFailure(paths[i], ReadErrorText(read, kMaxImageFileBytes).c_str());
-    } else {
-      unsigned char* pixels = nullptr;
-      int width = 0;
-      int height = 0;
-      const int wantWidth = i == 0 ? 0 : images.width;
-      const int wantHeight = i == 0 ? 0 : images.height;
-      status = DecodePngImage(paths[i], bytes.data, bytes.size, maxSide, wantWidth, wantHeight,
-                              paths[0], pixels, width, height);
-      if (status.ok) {
-        images.pixels[i] = pixels;
-        images.width = width;
-        images.height = height;
-      }
-    }
-    if (!status.ok) {
-      FreeTextureImages(images);
-      return status;
-    }
-  }
-  return StartupOk();
-}
-
-void FreeTextureImages(TextureImages& images) {
-  for (unsigned char*& pixels : images.pixels) {
-    FreeImagePixels(pixels);
-    pixels = nullptr;
-  }
 }
 
 }  // namespace tc

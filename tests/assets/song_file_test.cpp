@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "audio/song_check.h"
+#include "assets/song_file.h"
 #include "test_files.h"
 
 namespace tc {
