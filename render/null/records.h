@@ -6,7 +6,8 @@
 #include <cstdint>
 
 #include "base/window_handle.h"
-#include "render/assets.h"
+#include "assets/mesh.h"
+#include "base/resource_paths.h"
 
 namespace tc {
 

@@ -1,6 +1,7 @@
 // Null scene resources: the mesh and the images are read and checked as a real backend does
 // (a bad file fails start-up the same way), then nothing is uploaded. Twins: render/gl/scene.cpp,
 // render/d3d11/scene.cpp.
+#include "assets/image.h"
 #include "render/null/script.h"
 #include "render/render.h"
 
