@@ -116,7 +116,7 @@ OptionsResult ParseOptions(int argc, const char* const* argv) {
         SetError(result, "option --start: '%s' is not a time in seconds (0 or more)", value);
         return result;
       }
-      if (TimelineEnded(std::floor(static_cast<float>(seconds) / kBeatSeconds))) {
+      if (TimelineEnded(BeatAt(static_cast<float>(seconds)))) {
         SetError(result, "option --start: %s s is past the end of the show (%s s)", value, "174");
         return result;
       }

@@ -1,7 +1,5 @@
 #include "app/start_position.h"
 
-#include <math.h>
-
 #include "demo/frame.h"
 
 namespace tc {
@@ -12,11 +10,7 @@ int64_t ReplayToStart(DemoState& state, Mat4& projection, const ShapeTable& tabl
       FastForwardChoreography(state, projection, table, kReplayFramesPerSecond, startSeconds);
   if (frames == 0 || state.lastBeat < 0.0f) return frames;
   // The replayed frame that began the current beat: its time is the one that run printed.
-  int64_t first = frames - 1;
-  while (first > 0 && floorf(FixedRateFrameTime(first - 1, kReplayFramesPerSecond) /
-                             kBeatSeconds) == state.lastBeat) {
-    --first;
-  }
+  const int64_t first = FirstFrameOfBeat(state.lastBeat, kReplayFramesPerSecond);
   FrameTiming timing;
   timing.songSeconds = FixedRateFrameTime(first, kReplayFramesPerSecond);
   timing.jitterSeconds = timing.songSeconds;

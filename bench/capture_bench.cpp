@@ -205,7 +205,7 @@ struct FrameCost {
 int Profile(tc::Resolution resolution) {
   Context c;
   if (!Open(c, resolution)) return 1;
-  const int64_t last = tc::capture::TimelineEndFrame(kFps);
+  const int64_t last = tc::TimelineEndFrame(kFps);
   srand(1);
   tc::DemoState state;
   CountingRenderer renderer{tc::StackRenderer(c.stack)};

@@ -4,23 +4,8 @@
 #include <cstdio>
 
 #include "demo/frame.h"
-#include "demo/timeline.h"
 
 namespace tc::capture {
-
-int64_t TimelineEndFrame(int framesPerSecond) {
-  // The beat as the frame pass computes it (ComputeFrameTiming), which cannot be called here
-  // without drawing from the run's rand() sequence.
-  auto ended = [framesPerSecond](int64_t n) {
-    return TimelineEnded(floorf(FixedRateFrameTime(n, framesPerSecond) / kBeatSeconds));
-  };
-  int64_t n = static_cast<int64_t>(290.0 * 0.6 * framesPerSecond) - 2;
-  while (n > 0 && ended(n))
-    --n;
-  while (!ended(n))
-    ++n;
-  return n;
-}
 
 int64_t FirstFrameAtOrAfter(double seconds, int framesPerSecond) {
   // On the exact grid n / fps, not on the frames' float times: float(100.2) is below 100.2, and

@@ -16,14 +16,12 @@ struct FramePlan {
   int64_t endFrame = 0;    // one past the last frame kept
 };
 
-// The index of the frame whose beat first exceeds 289: the demo's last frame.
-int64_t TimelineEndFrame(int framesPerSecond);
-
 // The first frame n with n / fps at or after `seconds`.
 int64_t FirstFrameAtOrAfter(double seconds, int framesPerSecond);
 
 // The frames `options` asks for. A video keeps the frames from the first at or after --from up to
-// the last before --to (or the timeline's last frame); a still keeps the one frame at or after
+// the last before --to (or the timeline's last frame, TimelineEndFrame); a still keeps the one
+// frame at or after
 // --still. An empty or out-of-timeline range fills `error` with the line to print.
 bool PlanFrames(const CaptureOptions& options, FramePlan& plan, std::string& error);
 

@@ -13,7 +13,38 @@ class DiscardBuffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
+// The first frame n at which `reached(n)` holds, for a condition that, once true, stays true for
+// every later frame. The search starts at `estimate` and walks: frame times follow n / fps within
+// a float's rounding, so an estimate from the exact quotient is a few frames off at most.
+template <class Reached>
+int64_t FirstFrameWhere(int64_t estimate, Reached reached) {
+  int64_t n = estimate > 0 ? estimate : 0;
+  while (n > 0 && reached(n))
+    --n;
+  while (!reached(n))
+    ++n;
+  return n;
+}
+
+int64_t EstimatedFirstFrameOfBeat(double beat, int framesPerSecond) {
+  return static_cast<int64_t>(beat * 60.0 / kBeatsPerMinute * framesPerSecond) - 2;
+}
+
 }  // namespace
+
+int64_t FirstFrameOfBeat(float beat, int framesPerSecond) {
+  return FirstFrameWhere(EstimatedFirstFrameOfBeat(beat, framesPerSecond),
+                         [beat, framesPerSecond](int64_t n) {
+                           return BeatAt(FixedRateFrameTime(n, framesPerSecond)) >= beat;
+                         });
+}
+
+int64_t TimelineEndFrame(int framesPerSecond) {
+  return FirstFrameWhere(EstimatedFirstFrameOfBeat(kLastBeat + 1, framesPerSecond),
+                         [framesPerSecond](int64_t n) {
+                           return TimelineEnded(BeatAt(FixedRateFrameTime(n, framesPerSecond)));
+                         });
+}
 
 int64_t FastForwardChoreography(DemoState& state, Mat4& projection, const ShapeTable& table,
                                 int framesPerSecond, double startSeconds) {

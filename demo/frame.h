@@ -61,6 +61,14 @@ inline float FixedRateFrameTime(int64_t index, int framesPerSecond) {
   return static_cast<float>(static_cast<double>(index) / static_cast<double>(framesPerSecond));
 }
 
+// The first frame of a fixed-rate run whose beat (BeatAt of its time) has reached `beat`, a beat
+// of the show: the frame that announces it. Float rounding can put it a frame after n / fps.
+int64_t FirstFrameOfBeat(float beat, int framesPerSecond);
+
+// The frame of a fixed-rate run on which the timeline ends: the first whose beat exceeds the last
+// beat. It is drawn; the frames after it are not.
+int64_t TimelineEndFrame(int framesPerSecond);
+
 // Brings a fresh run to the state a fixed-rate run would have just before `startSeconds`: frames
 // n = 0, 1, ... at FixedRateFrameTime(n, framesPerSecond) are run while they lie before
 // `startSeconds`, drawing nothing and printing no beat line. The ring's growth, its shape rows and

@@ -1,6 +1,5 @@
 #include "demo/timeline.h"
 
-#include <math.h>
 #include <stdlib.h>
 
 #include <ostream>
@@ -23,7 +22,7 @@ FrameTiming ComputeFrameTiming(float songSeconds) {
   timing.songSeconds = songSeconds;
   timing.jitterSeconds =
       static_cast<float>(static_cast<double>(digit) * 0.001 + static_cast<double>(songSeconds));
-  timing.beat = floorf(songSeconds / kBeatSeconds);
+  timing.beat = BeatAt(songSeconds);
   return timing;
 }
 

@@ -2,6 +2,8 @@
 // once-per-beat event and the beat windows that decide which formations are on screen.
 #pragma once
 
+#include <math.h>
+
 #include <cstdint>
 #include <iosfwd>
 
@@ -22,8 +24,30 @@ struct DemoState {
   RingState ring;
 };
 
+// 100 beats to the minute: 0.6 s, which the frame pass divides by as the float below, and a whole
+// number of audio frames at any common sample rate.
+constexpr int kBeatsPerMinute = 100;
 constexpr float kBeatSeconds = 0.6f;
+// The show's last beat. The first frame of the beat after it ends the show: the song's closing
+// hit falls on that beat.
+constexpr int kLastBeat = 289;
 constexpr int kTextureCount = 3;
+
+// The beat a song time lies in, as the frame pass counts: a single-precision division, floored,
+// kept as a float. Near a beat's start this can differ from the exact decimal quotient.
+inline float BeatAt(float songSeconds) {
+  return floorf(songSeconds / kBeatSeconds);
+}
+
+// Audio frames in one beat at `sampleRate`: exact when the rate is a multiple of 5 (26460 at
+// 44.1 kHz), so beats never drift against the samples.
+constexpr int64_t BeatSampleFrames(int sampleRate) {
+  return static_cast<int64_t>(sampleRate) * 60 / kBeatsPerMinute;
+}
+// The audio frame at which `beat` starts, fractions of a beat included, to the nearest frame.
+inline int64_t BeatStartSampleFrame(double beat, int sampleRate) {
+  return static_cast<int64_t>(llround(beat * static_cast<double>(BeatSampleFrames(sampleRate))));
+}
 
 // Draws exactly one value from the C library's unseeded rand().
 FrameTiming ComputeFrameTiming(float songSeconds);
@@ -50,7 +74,7 @@ inline bool RingWobble(float beat) {
   return beat > 127.0f;
 }
 inline bool TimelineEnded(float beat) {
-  return beat > 289.0f;
+  return beat > static_cast<float>(kLastBeat);
 }
 
 }  // namespace tc

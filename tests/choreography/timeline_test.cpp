@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "demo/frame.h"
 #include "demo/timeline.h"
 
 namespace tc {
@@ -20,6 +21,28 @@ TEST(FrameTiming, BeatIsTheFloorOfASinglePrecisionDivision) {
   EXPECT_EQ(ComputeFrameTiming(173.99998f).beat, 289.0f);
   // In doubles 174 / 0.6f is 289.99999; the single-precision division rounds up to 290.
   EXPECT_EQ(ComputeFrameTiming(174.0f).beat, 290.0f);
+}
+
+TEST(BeatGrid, AFixedRateRunEntersEachBeatOnItsFirstFrameWithTheFloatBeat) {
+  EXPECT_EQ(FirstFrameOfBeat(0.0f, 60), 0);
+  EXPECT_EQ(FirstFrameOfBeat(1.0f, 60), 36);
+  // Frame 108 is at 1.8 s, stored as 1.79999995: still beat 2, so beat 3 begins a frame late.
+  EXPECT_EQ(FirstFrameOfBeat(3.0f, 60), 109);
+}
+
+TEST(BeatGrid, TheTimelineEndsOnTheFirstFrameAfterTheLastBeat) {
+  // 174 s, where the single-precision beat turns 290 though 174 / 0.6 in doubles is still 289.
+  EXPECT_EQ(TimelineEndFrame(60), 10440);
+  EXPECT_EQ(TimelineEndFrame(10), 1740);
+  EXPECT_EQ(TimelineEndFrame(1), 174);
+  EXPECT_EQ(TimelineEndFrame(60), FirstFrameOfBeat(kLastBeat + 1, 60));
+}
+
+TEST(BeatGrid, BeatsStartOnWholeAudioFrames) {
+  EXPECT_EQ(BeatSampleFrames(44100), 26460);
+  EXPECT_EQ(BeatSampleFrames(48000), 28800);
+  EXPECT_EQ(BeatStartSampleFrame(kLastBeat + 1, 44100), 290 * 26460);
+  EXPECT_EQ(BeatStartSampleFrame(31.75, 44100), 840105);
 }
 
 TEST(FrameTiming, JitterAddsZeroToNineMilliseconds) {

@@ -19,16 +19,18 @@
 #include <cstring>
 #include <vector>
 
+#include "demo/timeline.h"
 #include "tools/assets/prng.h"
 
 namespace tc {
 namespace {
 
 constexpr int kRate = 44100;
-constexpr int64_t kBeatFrames = 26460;            // 0.6 s
-constexpr int64_t kStepFrames = kBeatFrames / 4;  // a sixteenth note
+constexpr int64_t kBeatFrames = BeatSampleFrames(kRate);  // 0.6 s
+constexpr int64_t kStepFrames = kBeatFrames / 4;          // a sixteenth note
 constexpr int kSongBeats = 310;
-constexpr int kLastKickBeat = 290;
+// The closing hit: the beat whose first frame ends the show.
+constexpr int kLastKickBeat = kLastBeat + 1;
 constexpr int kBreakFirst = 153;
 constexpr int kBreakLast = 160;
 constexpr float kPi = 3.14159265358979f;
@@ -46,7 +48,7 @@ struct Stereo {
 };
 
 int64_t BeatFrame(double beat) {
-  return static_cast<int64_t>(std::llround(beat * kBeatFrames));
+  return BeatStartSampleFrame(beat, kRate);
 }
 float Seconds(int64_t frames) {
   return static_cast<float>(frames) / kRate;
@@ -173,8 +175,8 @@ float PadCutoff(float beat) {
   if (beat < 161) return ExpLerp(800, 5000, (beat - kBreakFirst) / 8);
   if (beat < 183) return 4000;
   if (beat < 250) return 2600;
-  if (beat < 290) return ExpLerp(2600, 900, (beat - 250) / 40);
-  return ExpLerp(900, 250, (beat - 290) / 16);
+  if (beat < kLastKickBeat) return ExpLerp(2600, 900, (beat - 250) / 40);
+  return ExpLerp(900, 250, (beat - kLastKickBeat) / 16);
 }
 
 // --- Instruments

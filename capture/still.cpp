@@ -1,0 +1,53 @@
+#include "capture/still.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "capture/exit_status.h"
+#include "capture/readback.h"
+#include "capture/renderer.h"
+#include "demo/frame.h"
+#include "stb_image_write.h"
+
+namespace tc::capture {
+
+int CaptureStill(const CaptureOptions& options, const FramePlan& plan, DemoState& state,
+                 TemporaryOutput& temp) {
+  Renderer r;
+  if (!StartRenderer(r, options.resolution)) return kExitFailure;
+  if (!FastForward(r, state, plan)) return kExitFailure;
+  RenderFrame(r, state, plan.firstFrame, plan.framesPerSecond);
+  const int width = options.resolution.width;
+  const int height = options.resolution.height;
+  std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+  ReadbackRing ring;
+  CreateReadbackRing(ring, options.resolution);
+  IssueReadback(ring);
+  const bool read = CollectReadback(ring, rgba.data());
+  ReleaseReadbackRing(ring);
+  StopRenderer(r);
+  if (!read) return Fail(kExitFailure, "reading the frame back failed (glMapBufferRange)");
+  if (gStopSignal != 0) return StopExitCode();
+  // The background's alpha is 0: a picture with it would be transparent, so RGB only.
+  for (size_t i = 0, o = 0; i < rgba.size(); i += 4, o += 3) {
+    rgba[o] = rgba[i];
+    rgba[o + 1] = rgba[i + 1];
+    rgba[o + 2] = rgba[i + 2];
+  }
+  if (stbi_write_png(temp.path.c_str(), width, height, 3, rgba.data(), width * 3) == 0) {
+    return Fail(kExitFailure, "cannot write " + temp.path + ": " + std::strerror(errno));
+  }
+  std::string error;
+  if (!KeepTemporaryOutput(temp, options.output, error)) return Fail(kExitFailure, error);
+  std::fprintf(stderr, "zephyrine-capture: wrote %s: frame %lld at %.4f s (%dx%d)\n",
+               options.output.c_str(), static_cast<long long>(plan.firstFrame),
+               static_cast<double>(FixedRateFrameTime(plan.firstFrame, plan.framesPerSecond)),
+               width, height);
+  return 0;
+}
+
+}  // namespace tc::capture
