@@ -418,31 +418,6 @@ INSTANTIATE_TEST_SUITE_P(Files, Crafted, ::testing::ValuesIn(kCraftedFiles), Cra
 // Thirty seconds of the real resources, then a termination signal: in the sanitizer build this
 // covers start-up, the frame loop and the whole shutdown (LeakSanitizer reports at exit).
 
-// True when `err` holds no sanitizer report but LeakSanitizer's, and every leak in it was allocated
-// from code that was no longer loaded when the check ran at exit: the audio library loads and
-// unloads sound-server clients (libjack) while it looks for a device, and their leaks cannot be
-// named, so the suppression file cannot list them. A leak with any frame past the allocator in a
-// module still loaded (this program, or a library named in the suppressions) is not excused.
-bool OnlyUnattributableLeaks(const std::string& err) {
-  std::istringstream lines(err);
-  bool inLeak = false;
-  int leaks = 0;
-  for (std::string line; std::getline(lines, line);) {
-    if (line.find("runtime error:") != std::string::npos) return false;
-    if (line.find("ERROR: AddressSanitizer") != std::string::npos) return false;
-    if (line.rfind("Direct leak of", 0) == 0 || line.rfind("Indirect leak of", 0) == 0) {
-      inLeak = true;
-      ++leaks;
-    } else if (line.empty()) {
-      inLeak = false;
-    } else if (inLeak && line.find("    #0 ") != 0 && line.find("    #") == 0 &&
-               line.find("(<unknown module>)") == std::string::npos) {
-      return false;
-    }
-  }
-  return leaks > 0;
-}
-
 TEST(SanitizedRun, ThirtySecondsOfZephyrine720EndCleanly) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (DISPLAY unset)";
   std::string resources;
@@ -458,11 +433,8 @@ TEST(SanitizedRun, ThirtySecondsOfZephyrine720EndCleanly) {
   const Outcome outcome = run.Wait(120.0);
   test::RemoveTree(folder);
   ASSERT_TRUE(outcome.exited) << "still running or killed (signal " << outcome.signal << ")";
-  // 86: the sanitizers' exit code in this build.
-  if (outcome.exitCode != 86 || !OnlyUnattributableLeaks(outcome.err)) {
-    EXPECT_EQ(outcome.exitCode, 0);
-    EXPECT_TRUE(outcome.sanitizerLines.empty()) << outcome.err;
-  }
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_TRUE(outcome.sanitizerLines.empty()) << outcome.err;
   EXPECT_TRUE(outcome.errLines.empty()) << outcome.errLines.front();
   const std::vector<int> beats = ParseBeatLines(outcome.out);
   ASSERT_FALSE(beats.empty()) << "no frame was drawn";
