@@ -491,17 +491,31 @@ TEST_F(Capture, HelpAndVersionGoToStandardOutput) {
 
 class CaptureStopped : public Capture {
  protected:
-  // Starts a whole-song capture and waits until its encoder is running.
+  // Starts a whole-song capture and waits until its encoder runs and frames flow into it.
   pid_t StartLongCapture(std::vector<pid_t>* encoders) {
     const pid_t pid = Start({TC_CAPTURE_EXE, "--size", "720", "--fps", "30", Path("long.mp4")},
                             TC_SOURCE_DIR, Path(".stdout"), Path(".stderr"));
-    for (int i = 0; i < 200 && encoders->empty(); ++i) {
+    // Only a guard against a hang: how long each step takes is not judged.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (encoders->empty() && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       *encoders = ProcessesMentioning(dir_ + "/long.partial-");
     }
-    // Let frames flow into the encoder for a moment.
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    // Encoded frames follow the 48 bytes of the container's header.
+    while (!encoders->empty() && PartialFileSize() <= 48 &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     return pid;
+  }
+  off_t PartialFileSize() {
+    for (const std::string& name : ListDir(dir_)) {
+      struct stat info;
+      if (name.rfind("long.partial-", 0) == 0 && stat(Path(name).c_str(), &info) == 0) {
+        return info.st_size;
+      }
+    }
+    return 0;
   }
   Outcome Finish(pid_t pid) {
     Outcome o = Wait(pid, Path(".stdout"), Path(".stderr"));

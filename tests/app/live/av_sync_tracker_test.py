@@ -14,7 +14,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import av_sync  # noqa: E402
 
 RATE = av_sync.RATE
-SONG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources",
+SONG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "resources",
                     "audio.mp3")
 LEAD = RATE // 2  # the recording starts before the song
 END = 40 * RATE

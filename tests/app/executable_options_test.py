@@ -104,14 +104,38 @@ def test_no_display(exe):
         check(result.stdout == b"", f"no display: wrote to stdout {result.stdout!r}")
 
 
+def songless_start_seconds(exe):
+    """How long a start takes on this machine just now without its song: a run in a folder whose
+    resources/ lacks audio.mp3 loads all the rest and ends at the song."""
+    with tempfile.TemporaryDirectory() as folder:
+        os.mkdir(os.path.join(folder, "resources"))
+        for name in os.listdir("resources"):
+            if name != "audio.mp3":
+                os.symlink(os.path.abspath(os.path.join("resources", name)),
+                           os.path.join(folder, "resources", name))
+        began = time.monotonic()
+        result = subprocess.run([exe, "--mute"], cwd=folder, capture_output=True, timeout=60)
+        seconds = time.monotonic() - began
+    check(result.returncode == 1 and b"audio.mp3" in result.stderr,
+          f"start without the song: exit code {result.returncode}, stderr {result.stderr!r}")
+    return seconds
+
+
 def test_live_lines(exe):
+    # Beat 0 arrives while the run goes on (it is stopped only once the line is in), and at once:
+    # within four times a start without the song, measured before and after (the first line
+    # measured at 1.7 to 2.8 times the larger, on a machine with four times as many busy processes
+    # as cores), so a first line held back by a wait of any kind would show.
+    before = songless_start_seconds(exe)
     demo = Demo(exe, ["--mute"])
-    arrived = demo.wait_for(lambda lines: len(lines) >= 1, 5)
+    arrived = demo.wait_for(lambda lines: len(lines) >= 1, 60)
     demo.stop()
-    if check(arrived, "no beat line within 5 s"):
+    baseline = max(before, songless_start_seconds(exe))
+    if check(arrived, "no beat line"):
         first_time, first = demo.lines[0]
         check(first == "?? Beat #0 at time 0 sec", f"first line {first!r}")
-        check(first_time < 1.0, f"first line arrived after {first_time:.3f} s, not within 1 s")
+        check(first_time < 4 * baseline, f"first line arrived after {first_time:.3f} s, a start "
+              f"without the song took {baseline:.3f} s")
 
 
 def test_late_start(exe):
@@ -220,6 +244,7 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--grab", required=True)
     parser.add_argument("--only", default=None)
+    parser.add_argument("--skip", default=None)
     args = parser.parse_args()
     tests = {
         "help": lambda: test_help_and_version(args.exe),
@@ -231,7 +256,7 @@ def main():
         "fullscreen": lambda: test_fullscreen(args.exe, args.grab),
     }
     for name, test in tests.items():
-        if args.only and name != args.only:
+        if (args.only and name != args.only) or name == args.skip:
             continue
         begin = time.monotonic()
         test()
