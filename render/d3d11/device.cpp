@@ -22,6 +22,8 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   }
   device.syncInterval = present.vsync ? 1 : 0;
 
+  // The device and the swap chain; the framebuffer's format is the swap chain's (BufferDesc) and
+  // the depth texture's, both below. GL asks for it before the window exists instead.
   DXGI_SWAP_CHAIN_DESC chain = {};
   chain.BufferDesc.Width = width;
   chain.BufferDesc.Height = height;

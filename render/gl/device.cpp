@@ -1,9 +1,9 @@
 // The OpenGL device: a 3.3 core context on the presentation window, whose default framebuffer
-// (double-buffered RGBA8, 24-bit depth with 8-bit stencil, no multisampling) is the swap chain
-// and depth buffer, plus the fixed states Direct3D 11 gives by default. Twin:
-// render/d3d11/device.cpp.
+// (in the format render/gl/framebuffer_format.h asks for) is the swap chain and depth buffer, plus
+// the fixed states Direct3D 11 gives by default. Twin: render/d3d11/device.cpp.
 #include <SDL.h>
 
+#include "render/gl/framebuffer_format.h"
 #include "render/render.h"
 
 namespace tc {
@@ -12,8 +12,7 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
                                  const PresentOptions& present) {
   device = RenderDevice{};
   device.window = window;
-  // The framebuffer's format was requested from SDL before the window was created (the X visual
-  // is fixed then); here the context is made on it.
+  // The context, made current on the window; the window's visual fixed the framebuffer's format.
   SDL_GLContext context = SDL_GL_CreateContext(window);
   if (context == nullptr) {
     return StartupFailure("CreateRenderDevice: SDL_GL_CreateContext (OpenGL 3.3 core) failed: %s",
@@ -23,19 +22,8 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   if (SDL_GL_MakeCurrent(window, context) != 0) {
     return StartupFailure("CreateRenderDevice: SDL_GL_MakeCurrent failed: %s", SDL_GetError());
   }
-  if (epoxy_gl_version() < 33) {
-    return StartupFailure("CreateRenderDevice: OpenGL %d.%d context, 3.3 needed",
-                          epoxy_gl_version() / 10, epoxy_gl_version() % 10);
-  }
-  int depthBits = 0;
-  int stencilBits = 0;
-  SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depthBits);
-  SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencilBits);
-  if (depthBits < 24 || stencilBits < 8) {
-    return StartupFailure(
-        "CreateRenderDevice: framebuffer has %d depth and %d stencil bits, 24 and 8 needed",
-        depthBits, stencilBits);
-  }
+  const StartupStatus format = CheckFramebufferFormat();
+  if (!format.ok) return format;
 
   // By default presentation never waits for the vertical blank. Some servers (Xvfb) do not
   // support setting it, which is harmless: they have no vertical blank to wait for.
