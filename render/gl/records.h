@@ -1,7 +1,8 @@
 // The OpenGL 3.3 core records behind the rendering verbs. Twin: render/d3d11/records.h.
 // The default framebuffer of the SDL window stands in for the swap chain, its back buffer and the
 // depth buffer; a vertex array object for the input layout; a uniform buffer at binding 0 for the
-// constant buffer. Every object name is owned by its record (0 until created).
+// constant buffer. Every object name is owned by its record (0 until created), and a release
+// leaves the record as a fresh one, so a second release does nothing.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -17,11 +18,23 @@ namespace tc {
 struct RenderDevice {
   SDL_Window* window = nullptr;
   void* context = nullptr;  // SDL_GLContext
+  // Direct3D 11's default sampler (linear, clamped), bound to texture unit 0 for the whole run.
+  GLuint sampler = 0;
+  // The one rasterizer state: GL has no state object, so BindPipeline applies these values.
+  struct {
+    GLenum fillMode = GL_FILL;
+    GLenum cullFace = GL_BACK;
+    GLenum frontFace = GL_CCW;
+    bool depthClamp = false;  // false: clipped at the near and far planes
+    bool scissorTest = false;
+  } rasterizerState;
   struct {
     GLint x = 0;
     GLint y = 0;
     GLsizei width = 0;
     GLsizei height = 0;
+    GLdouble minDepth = 0.0;
+    GLdouble maxDepth = 1.0;
   } viewport;
   // Clip-space depth 0..1 through glClipControl; without it the vertex stage remaps z itself.
   bool clipControl = false;
@@ -36,7 +49,7 @@ struct SceneResources {
   GLuint vertexBuffer = 0;
   GLuint indexBuffer = 0;
   GLuint textures[kTextureFileCount] = {};
-  GLuint constantBuffer = 0;  // 128 bytes, replaced before every draw
+  GLuint constantBuffer = 0;  // 128 bytes, stream storage, replaced before every draw
   // Derived from the mesh once at load; they never change during the run.
   GLsizei vertexStride = 0;
   GLenum indexType = GL_UNSIGNED_SHORT;
