@@ -26,7 +26,6 @@
 #include "capture/frame_queue.h"
 #include "capture/options.h"
 #include "capture/progress.h"
-#include "capture/readback.h"
 #include "capture/song_track.h"
 #include "demo/frame.h"
 #include "demo/shape_table.h"
@@ -174,11 +173,11 @@ int CaptureStill(const CaptureOptions& options, const FramePlan& plan, Temporary
   const int width = options.resolution.width;
   const int height = options.resolution.height;
   std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
-  ReadbackRing ring;
-  CreateReadbackRing(ring, options.resolution);
-  IssueReadback(ring);
-  const bool read = CollectReadback(ring, rgba.data());
-  ReleaseReadbackRing(ring);
+  tc::FrameReadback ring;
+  tc::CreateFrameReadback(r.stack.device, ring);
+  tc::IssueFrameReadback(r.stack.device, ring);
+  const bool read = tc::CollectFrameReadback(r.stack.device, ring, rgba.data());
+  tc::ReleaseFrameReadback(ring);
   StopRenderer(r);
   if (!read) return Fail(kExitFailure, "reading the frame back failed (glMapBufferRange)");
   if (gStopSignal != 0) return StopExitCode();
@@ -256,8 +255,8 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
   std::thread feeder(FeedFrames, std::ref(queue), std::cref(encoder), std::ref(encoderFailed));
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 
-  ReadbackRing ring;
-  CreateReadbackRing(ring, options.resolution);
+  tc::FrameReadback ring;
+  tc::CreateFrameReadback(r.stack.device, ring);
   DiscardBuffer discard;
   std::ostream beatLog(&discard);
   Progress progress;
@@ -268,7 +267,7 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
   auto collect = [&]() {
     uint8_t* slot = AcquireFreeSlot(queue, stopRequested);
     if (slot == nullptr) return false;
-    if (!CollectReadback(ring, slot)) {
+    if (!tc::CollectFrameReadback(r.stack.device, ring, slot)) {
       readFailed = true;
       return false;
     }
@@ -284,18 +283,18 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
   for (int64_t n = plan.firstFrame; running && n < plan.endFrame; ++n) {
     if (gStopSignal != 0) break;
     RenderFrame(r, n, plan.framesPerSecond, beatLog);
-    IssueReadback(ring);
+    tc::IssueFrameReadback(r.stack.device, ring);
     tc::PresentFrame(r.stack.device);
-    if (Pending(ring) == ReadbackRing::kDepth) running = collect();
+    if (tc::PendingFrameReadbacks(ring) == tc::FrameReadback::kDepth) running = collect();
     ShowProgress(progress, ring.collected, lastCollectedSeconds());
   }
-  while (running && Pending(ring) > 0 && gStopSignal == 0) {
+  while (running && tc::PendingFrameReadbacks(ring) > 0 && gStopSignal == 0) {
     running = collect();
   }
   ShowProgress(progress, ring.collected, lastCollectedSeconds());
   EndProgressLine(progress);
   const int64_t framesCollected = ring.collected;
-  ReleaseReadbackRing(ring);
+  tc::ReleaseFrameReadback(ring);
   StopRenderer(r);
 
   if (gStopSignal != 0 || readFailed) {

@@ -1,8 +1,8 @@
 // The Direct3D 11 records behind the rendering verbs. Twin: render/gl/records.h.
 // The swap chain's buffer 0 is the back buffer; a depth texture with its view is the depth
-// buffer. Every member is a counted interface reference owned by its record (null until created)
-// except the plain values, and a release leaves the record as a fresh one, so a second release
-// does nothing.
+// buffer; staging textures hold the copies read back. Every member is a counted interface
+// reference owned by its record (null until created) except the plain values, and a release
+// leaves the record as a fresh one, so a second release does nothing.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -55,6 +55,16 @@ struct ShaderProgram {
   ID3DBlob* vertexBytecode = nullptr;  // kept: the input layout is validated against it
   ID3DBlob* pixelBytecode = nullptr;
   ID3D11InputLayout* inputLayout = nullptr;
+};
+
+struct FrameReadback {
+  static constexpr int kDepth = 3;
+  ID3D11Texture2D* textures[kDepth] = {};  // staging textures, one whole back buffer each
+  int width = 0;
+  int height = 0;
+  bool created = false;
+  int64_t issued = 0;     // frames whose copy has been started
+  int64_t collected = 0;  // frames handed over
 };
 
 // Releases one counted reference and forgets it.

@@ -1,8 +1,9 @@
 // The OpenGL 3.3 core records behind the rendering verbs. Twin: render/d3d11/records.h.
 // The default framebuffer of the SDL window stands in for the swap chain, its back buffer and the
 // depth buffer; a vertex array object for the input layout; a uniform buffer at binding 0 for the
-// constant buffer. Every object name is owned by its record (0 until created), and a release
-// leaves the record as a fresh one, so a second release does nothing.
+// constant buffer; pixel-pack buffers for the staging copies. Every object name is owned by its
+// record (0 until created), and a release leaves the record as a fresh one, so a second release
+// does nothing.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -61,6 +62,16 @@ struct ShaderProgram {
   GLuint pixelShader = 0;
   GLuint program = 0;      // both stages linked
   GLuint inputLayout = 0;  // vertex array object: attribute 0 = three floats
+};
+
+struct FrameReadback {
+  static constexpr int kDepth = 3;
+  GLuint buffers[kDepth] = {};  // pixel-pack buffers, one whole back buffer each
+  int width = 0;
+  int height = 0;
+  bool created = false;
+  int64_t issued = 0;     // frames whose copy has been started
+  int64_t collected = 0;  // frames handed over
 };
 
 }  // namespace tc

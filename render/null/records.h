@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "base/resolution.h"
 #include "base/window_handle.h"
 #include "render/assets.h"
 
@@ -12,6 +13,7 @@ namespace tc {
 
 struct RenderDevice {
   WindowHandle window = nullptr;
+  Resolution resolution{0, 0};  // the back buffer a real backend would have
   bool created = false;
   bool pipelinePending = true;
   bool inFrame = false;  // from ClearFrame to PresentFrame
@@ -27,6 +29,15 @@ struct SceneResources {
 
 struct ShaderProgram {
   bool built = false;
+};
+
+struct FrameReadback {
+  static constexpr int kDepth = 3;
+  int width = 0;
+  int height = 0;
+  bool created = false;
+  int64_t issued = 0;
+  int64_t collected = 0;
 };
 
 }  // namespace tc
