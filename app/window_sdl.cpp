@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/window.h"
+#include "render/gl/framebuffer_format.h"
 
 namespace tc {
 namespace {
@@ -88,20 +89,8 @@ StartupStatus CreatePresentationWindow(Resolution resolution, const WindowPlacem
       flags |= SDL_WINDOW_ALLOW_HIGHDPI;
     }
   }
-  // On X11 the framebuffer's format is fixed with the window's visual, so it is asked for here:
-  // double-buffered RGBA8, 24-bit depth with 8-bit stencil, no multisampling, 3.3 core.
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
-  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 0);
+  // On X11 the framebuffer's format is fixed with the window's visual: ask for it now.
+  RequestFramebufferFormat();
 
   window = SDL_CreateWindow("Tumblecrate", x, y, width, height, flags);
   if (window == nullptr) {

@@ -1,7 +1,7 @@
 // Capture benchmark, run by hand from the repository root (it loads resources/ like the demo):
 //
 //   capture_bench ratio [FROM TO [PRESET]]   per size: render + read back only (the capture's own
-//                                   pixel-pack ring, no encoder) against zephyrine-capture itself
+//                                   frame read-back, no encoder) against zephyrine-capture itself
 //                                   on the same frames at 60 fps (default 96.6 .. 106.6 s, the
 //                                   heaviest stretch); prints both rates, their ratio, the file
 //                                   size
@@ -27,7 +27,6 @@
 #include <vector>
 
 #include "capture/frame_plan.h"
-#include "capture/readback.h"
 #include "demo/frame.h"
 #include "demo/shape_table.h"
 #include "render/stack.h"
@@ -97,8 +96,8 @@ double RenderOnlyFps(tc::Resolution resolution, int64_t first, int64_t end, doub
   tc::FastForwardChoreography(state, c.stack.constants.projectionMatrix, c.table, kFps,
                               static_cast<double>(tc::FixedRateFrameTime(first, kFps)));
   tc::BindCubeTexture(c.stack.device, c.stack.scene, state.textureIndex);
-  tc::capture::ReadbackRing ring;
-  tc::capture::CreateReadbackRing(ring, resolution);
+  tc::FrameReadback ring;
+  tc::CreateFrameReadback(c.stack.device, ring);
   std::vector<uint8_t> frame(static_cast<size_t>(resolution.width) * resolution.height * 4);
   tc::FrameRenderer renderer = tc::StackRenderer(c.stack);
   std::ostringstream beats;
@@ -107,17 +106,17 @@ double RenderOnlyFps(tc::Resolution resolution, int64_t first, int64_t end, doub
   for (int64_t n = first; n < end; ++n) {
     tc::RunChoreographyFrame(state, c.stack.constants.projectionMatrix, c.table,
                              tc::FixedRateFrameTime(n, kFps), beats, renderer);
-    tc::capture::IssueReadback(ring);
+    tc::IssueFrameReadback(c.stack.device, ring);
     tc::PresentFrame(c.stack.device);
-    if (tc::capture::Pending(ring) == tc::capture::ReadbackRing::kDepth) {
-      tc::capture::CollectReadback(ring, frame.data());
+    if (tc::PendingFrameReadbacks(ring) == tc::FrameReadback::kDepth) {
+      tc::CollectFrameReadback(c.stack.device, ring, frame.data());
     }
   }
-  while (tc::capture::Pending(ring) > 0)
-    tc::capture::CollectReadback(ring, frame.data());
+  while (tc::PendingFrameReadbacks(ring) > 0)
+    tc::CollectFrameReadback(c.stack.device, ring, frame.data());
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   *cpuPerFrame = (CpuSeconds(RUSAGE_SELF) - cpuStart) / static_cast<double>(end - first);
-  tc::capture::ReleaseReadbackRing(ring);
+  tc::ReleaseFrameReadback(ring);
   Close(c);
   return static_cast<double>(end - first) / seconds;
 }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "capture/exit_status.h"
-#include "capture/readback.h"
 #include "capture/renderer.h"
 #include "demo/frame.h"
 #include "stb_image_write.h"
@@ -24,12 +23,16 @@ int CaptureStill(const CaptureOptions& options, const FramePlan& plan, DemoState
   const int width = options.resolution.width;
   const int height = options.resolution.height;
   std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
-  ReadbackRing ring;
-  CreateReadbackRing(ring, options.resolution);
-  IssueReadback(ring);
-  const bool read = CollectReadback(ring, rgba.data());
-  ReleaseReadbackRing(ring);
+  FrameReadback readback;
+  const StartupStatus created = CreateFrameReadback(r.stack.device, readback);
+  bool read = false;
+  if (created.ok) {
+    IssueFrameReadback(r.stack.device, readback);
+    read = CollectFrameReadback(r.stack.device, readback, rgba.data());
+  }
+  ReleaseFrameReadback(readback);
   StopRenderer(r);
+  if (!created.ok) return Fail(kExitFailure, created.message);
   if (!read) return Fail(kExitFailure, "reading the frame back failed (glMapBufferRange)");
   if (gStopSignal != 0) return StopExitCode();
   // The background's alpha is 0: a picture with it would be transparent, so RGB only.

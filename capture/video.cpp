@@ -13,7 +13,6 @@
 #include "capture/exit_status.h"
 #include "capture/frame_queue.h"
 #include "capture/progress.h"
-#include "capture/readback.h"
 #include "capture/renderer.h"
 #include "capture/song_track.h"
 #include "demo/frame.h"
@@ -79,8 +78,16 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
   std::thread feeder(FeedFrames, std::ref(queue), std::cref(encoder), std::ref(encoderFailed));
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 
-  ReadbackRing ring;
-  CreateReadbackRing(ring, options.resolution);
+  FrameReadback ring;
+  const StartupStatus created = CreateFrameReadback(r.stack.device, ring);
+  if (!created.ok) {
+    ReleaseFrameReadback(ring);
+    StopRenderer(r);
+    AbortFrameQueue(queue);
+    KillEncoder(encoder);
+    feeder.join();
+    return Fail(kExitFailure, created.message);
+  }
   Progress progress;
   StartProgress(progress, plan.endFrame - plan.firstFrame);
   auto stopRequested = [] { return gStopSignal != 0; };
@@ -89,7 +96,7 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
   auto collect = [&]() {
     uint8_t* slot = AcquireFreeSlot(queue, stopRequested);
     if (slot == nullptr) return false;
-    if (!CollectReadback(ring, slot)) {
+    if (!CollectFrameReadback(r.stack.device, ring, slot)) {
       readFailed = true;
       return false;
     }
@@ -105,18 +112,18 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
   for (int64_t n = plan.firstFrame; running && n < plan.endFrame; ++n) {
     if (gStopSignal != 0) break;
     RenderFrame(r, state, n, plan.framesPerSecond);
-    IssueReadback(ring);
+    IssueFrameReadback(r.stack.device, ring);
     PresentFrame(r.stack.device);
-    if (Pending(ring) == ReadbackRing::kDepth) running = collect();
+    if (PendingFrameReadbacks(ring) == FrameReadback::kDepth) running = collect();
     ShowProgress(progress, ring.collected, lastCollectedSeconds());
   }
-  while (running && Pending(ring) > 0 && gStopSignal == 0) {
+  while (running && PendingFrameReadbacks(ring) > 0 && gStopSignal == 0) {
     running = collect();
   }
   ShowProgress(progress, ring.collected, lastCollectedSeconds());
   EndProgressLine(progress);
   const int64_t framesCollected = ring.collected;
-  ReleaseReadbackRing(ring);
+  ReleaseFrameReadback(ring);
   StopRenderer(r);
 
   if (gStopSignal != 0 || readFailed) {

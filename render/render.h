@@ -1,14 +1,18 @@
 // The rendering verbs, declared once. Two twin backends implement them, chosen by CMake at compile
 // time: render/gl/ (OpenGL 3.3 core through libepoxy, on Linux) and render/d3d11/ (Direct3D 11,
 // on Windows); render/null/ draws nothing, for the tests' build of the entry procedure. Each
-// backend defines the records RenderDevice, SceneResources and ShaderProgram in its records.h and
-// implements the verbs in the same files in the same order:
-//   device.cpp   CreateRenderDevice / ReleaseRenderDevice
-//   scene.cpp    LoadSceneResources / ReleaseSceneResources
-//   shader.cpp   BuildShaderProgram / ReleaseShaderProgram (shader text in cube_shader.h)
-//   frame.cpp    ClearFrame, BindCubeTexture, DrawCube, PresentFrame
-// Every verb takes the records that own the objects it touches. docs/how-it-runs.md has the order
-// in which the entry procedure calls them.
+// backend defines the records RenderDevice, SceneResources, ShaderProgram and FrameReadback in
+// its records.h and implements the verbs in the same files in the same order:
+//   device.cpp     CreateRenderDevice / ReleaseRenderDevice
+//   scene.cpp      LoadSceneResources / ReleaseSceneResources
+//   shader.cpp     BuildShaderProgram / ReleaseShaderProgram (shader text in cube_shader.h)
+//   frame.cpp      ClearFrame, BindCubeTexture, DrawCube, PresentFrame
+//   readback.cpp   CreateFrameReadback / ReleaseFrameReadback, IssueFrameReadback,
+//                  CollectFrameReadback
+// OpenGL alone has framebuffer_format.cpp: its framebuffer's format is asked for with the window.
+// Every verb takes the records that own the objects it touches, and every release leaves its
+// record as a fresh one, so a second release does nothing. docs/how-it-runs.md has the order in
+// which the entry procedure calls them.
 #pragma once
 
 #include <cstdint>
@@ -59,13 +63,30 @@ StartupStatus BuildShaderProgram(RenderDevice& device, ShaderProgram& program);
 void ReleaseShaderProgram(ShaderProgram& program);
 
 // Per frame, in this order: ClearFrame, BindCubeTexture (only when the cycle advanced), DrawCube
-// per cube (the first after ClearFrame also binds the whole pipeline, with the texture bound
-// last), PresentFrame.
+// per cube (the first after ClearFrame also binds the whole pipeline, with the texture that
+// BindCubeTexture bound last), PresentFrame.
 void ClearFrame(RenderDevice& device);
 void BindCubeTexture(RenderDevice& device, const SceneResources& scene, int32_t textureIndex);
 void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program,
               SceneConstants& constants, const Mat4& world);
 void PresentFrame(RenderDevice& device);
+
+// Finished frames copied back from the back buffer (its whole width x height, in RGBA bytes),
+// through FrameReadback::kDepth copies in rotation so that reading need not wait for the GPU.
+// IssueFrameReadback, after a frame's draws and before its PresentFrame, starts copying the back
+// buffer; CollectFrameReadback hands over the oldest copy not yet collected, rows top-down,
+// waiting only if it is not finished. Only with kDepth copies pending must a collect come before
+// the next issue; an issue followed at once by a collect is a plain blocking read. The create
+// fails when the copies cannot be made; the release frees what it made either way.
+StartupStatus CreateFrameReadback(RenderDevice& device, FrameReadback& readback);
+void ReleaseFrameReadback(FrameReadback& readback);
+void IssueFrameReadback(RenderDevice& device, FrameReadback& readback);
+// Writes width x height x 4 bytes to `topDown`. False when the copy cannot be read (and after a
+// failed create); the copy counts as collected either way.
+bool CollectFrameReadback(RenderDevice& device, FrameReadback& readback, uint8_t* topDown);
+inline int64_t PendingFrameReadbacks(const FrameReadback& readback) {
+  return readback.issued - readback.collected;
+}
 
 // Connects the choreography's frame pass (demo/frame.h) to the verbs and the objects they act on.
 struct FrameRenderer {

@@ -1,7 +1,8 @@
-// The Direct3D 11 device on the default hardware adapter, its immediate context, the flip-model
-// swap chain on the presentation window, the back buffer's render-target view, the depth buffer
-// and the one rasterizer state. Created once; the swap chain is never resized. Twin:
-// render/gl/device.cpp.
+// The Direct3D 11 device on the default hardware adapter, its immediate context and the
+// flip-model swap chain on the presentation window, whose description holds the framebuffer's
+// format; the back buffer's render-target view and the depth buffer; no state objects for what
+// Direct3D 11 gives by default; and the one rasterizer state. Created once; the swap chain is
+// never resized. Twin: render/gl/device.cpp.
 #include "render/render.h"
 
 namespace tc {
@@ -13,15 +14,16 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   UINT height = static_cast<UINT>(resolution.height);
   if (present.fitToWindow) {
     // The swap chain takes the window's client size in pixels (the process is DPI aware, so
-    // these are real pixels); the picture goes into the largest centred 16:9 part of it.
+    // these are real pixels). The picture goes into the largest centred part of it.
     RECT client;
     if (GetClientRect(window, &client) && client.right > 0 && client.bottom > 0) {
       width = static_cast<UINT>(client.right - client.left);
       height = static_cast<UINT>(client.bottom - client.top);
     }
   }
-  device.syncInterval = present.vsync ? 1 : 0;
 
+  // The device and the swap chain; the framebuffer's format is the swap chain's (BufferDesc) and
+  // the depth texture's, both below. GL asks for it before the window exists instead.
   DXGI_SWAP_CHAIN_DESC chain = {};
   chain.BufferDesc.Width = width;
   chain.BufferDesc.Height = height;
@@ -48,6 +50,10 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
         "CreateRenderDevice: D3D11CreateDeviceAndSwapChain failed (HRESULT 0x%08lx)",
         static_cast<unsigned long>(hr));
   }
+
+  // Presentation waits for the vertical blank only when asked. Direct3D 11 passes the interval to
+  // every Present; GL keeps it in the context.
+  device.syncInterval = present.vsync ? 1 : 0;
 
   // The back buffer stays referenced in the record until shutdown.
   hr = device.swapChain->GetBuffer(0, __uuidof(ID3D11Texture2D),
@@ -112,6 +118,12 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
                           static_cast<unsigned long>(hr));
   }
 
+  // No depth-stencil, blend or sampler state is created: the context's defaults are the ones the
+  // pipeline relies on (depth test LESS with writes, no stencil, no blending, linear sampling
+  // clamped on every axis).
+
+  // Direct3D clips z / w to 0..1, the range the demo's projection writes: nothing to remap.
+
   // Direct3D counts the viewport's y from the top.
   const ViewportRect fit =
       present.fitToWindow
@@ -137,6 +149,7 @@ void ReleaseRenderDevice(RenderDevice& device) {
   ReleaseOnce(device.swapChain);
   ReleaseOnce(device.context);
   ReleaseOnce(device.device);
+  device = RenderDevice{};
 }
 
 }  // namespace tc

@@ -12,21 +12,28 @@ namespace {
 // Everything the frame's draws rely on, bound once per frame at its first draw.
 void BindPipeline(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program) {
   ID3D11DeviceContext* context = device.context;
+  // 1. Viewport and depth range.
   context->RSSetViewports(1, &device.viewport);
+  // 2. The render target: the back buffer's view with the depth buffer's.
   context->OMSetRenderTargets(1, &device.renderTargetView, device.depthStencilView);
+  // 3. The constants at vertex-stage slot 0.
   ID3D11Buffer* constantBuffer = scene.constantBuffer;
   context->VSSetConstantBuffers(0, 1, &constantBuffer);
+  // 4.-6. Both stages and the texture at pixel-stage slot 0.
   context->VSSetShader(program.vertexShader, nullptr, 0);
   ID3D11ShaderResourceView* view = scene.textureViews[device.boundTexture];
   context->PSSetShaderResources(0, 1, &view);
   context->PSSetShader(program.pixelShader, nullptr, 0);
+  // 7. The rasterizer state.
   context->RSSetState(device.rasterizerState);
+  // 8.-10. Input layout, vertex stream at offset 0 with the mesh's stride, index stream.
   context->IASetInputLayout(program.inputLayout);
   ID3D11Buffer* vertexBuffer = scene.vertexBuffer;
   const UINT stride = scene.vertexStride;
   const UINT offset = 0;
   context->IASetVertexBuffers(0, 1, &vertexBuffer, &stride, &offset);
   context->IASetIndexBuffer(scene.indexBuffer, scene.indexFormat, 0);
+  // 11. Triangle lists.
   context->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
 }
 
@@ -65,6 +72,7 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
 }
 
 void PresentFrame(RenderDevice& device) {
+  // The sync interval chosen at create: Present takes it every time.
   device.swapChain->Present(device.syncInterval, 0);
 }
 

@@ -1,6 +1,8 @@
 // The Direct3D 11 records behind the rendering verbs. Twin: render/gl/records.h.
-// Every member is a counted interface reference owned by its record (null until created) except
-// the plain values. The entry procedure owns one of each for the run.
+// The swap chain's buffer 0 is the back buffer; a depth texture with its view is the depth
+// buffer; staging textures hold the copies read back. Every member is a counted interface
+// reference owned by its record (null until created) except the plain values, and a release
+// leaves the record as a fresh one, so a second release does nothing.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -25,6 +27,7 @@ struct RenderDevice {
   ID3D11RenderTargetView* renderTargetView = nullptr;
   ID3D11Texture2D* depthTexture = nullptr;
   ID3D11DepthStencilView* depthStencilView = nullptr;
+  // The one rasterizer state, bound by BindPipeline.
   ID3D11RasterizerState* rasterizerState = nullptr;
   D3D11_VIEWPORT viewport = {};
   UINT syncInterval = 0;  // Present's first argument: 1 waits for the vertical blank
@@ -55,7 +58,17 @@ struct ShaderProgram {
   ID3D11InputLayout* inputLayout = nullptr;
 };
 
-// Releases one counted reference and forgets it, so a second release of a record does nothing.
+struct FrameReadback {
+  static constexpr int kDepth = 3;
+  ID3D11Texture2D* textures[kDepth] = {};  // staging textures, one whole back buffer each
+  int width = 0;
+  int height = 0;
+  bool created = false;
+  int64_t issued = 0;     // frames whose copy has been started
+  int64_t collected = 0;  // frames handed over
+};
+
+// Releases one counted reference and forgets it.
 template <class T>
 void ReleaseOnce(T*& object) {
   if (object != nullptr) object->Release();

@@ -9,9 +9,10 @@
 namespace tc {
 namespace {
 
-StartupStatus CreateImmutableBuffer(ID3D11Device* device, const void* bytes, uint32_t byteCount,
-                                    UINT bindFlags, const char* meshPath, const char* what,
-                                    ID3D11Buffer*& buffer) {
+// A default-usage buffer, filled once through its initial data and never written again.
+StartupStatus CreateStaticBuffer(ID3D11Device* device, const void* bytes, uint32_t byteCount,
+                                 UINT bindFlags, const char* meshPath, const char* what,
+                                 ID3D11Buffer*& buffer) {
   D3D11_BUFFER_DESC desc = {};
   desc.ByteWidth = byteCount;
   desc.Usage = D3D11_USAGE_DEFAULT;
@@ -84,19 +85,20 @@ StartupStatus LoadSceneResources(RenderDevice& device, const SceneConstants& con
   scene.indexFormat = mesh.indexSize == 4 ? DXGI_FORMAT_R32_UINT : DXGI_FORMAT_R16_UINT;
   scene.indexCount = mesh.indexCount;
 
-  status =
-      CreateImmutableBuffer(d3d, mesh.vertexBytes, mesh.vertexByteCount, D3D11_BIND_VERTEX_BUFFER,
-                            resources.mesh, "vertex buffer", scene.vertexBuffer);
+  status = CreateStaticBuffer(d3d, mesh.vertexBytes, mesh.vertexByteCount, D3D11_BIND_VERTEX_BUFFER,
+                              resources.mesh, "vertex buffer", scene.vertexBuffer);
   if (!status.ok) return status;
-  status = CreateImmutableBuffer(d3d, mesh.indexBytes, mesh.indexByteCount, D3D11_BIND_INDEX_BUFFER,
-                                 resources.mesh, "index buffer", scene.indexBuffer);
+  status = CreateStaticBuffer(d3d, mesh.indexBytes, mesh.indexByteCount, D3D11_BIND_INDEX_BUFFER,
+                              resources.mesh, "index buffer", scene.indexBuffer);
   if (!status.ok) return status;
 
   TextureImages images;
-  // Every feature level 11 device takes this size; the images' headers are checked against it.
+  // Fixed by the feature level, 11_0 at least since the shaders need it, and the images' headers
+  // are checked against it. (Direct3D 11 has no query; GL asks its context.)
+  const int maxTextureSide = D3D11_REQ_TEXTURE2D_U_OR_V_DIMENSION;
   const char* const texturePaths[kTextureFileCount] = {resources.textures[0], resources.textures[1],
                                                        resources.textures[2]};
-  status = LoadTextureImages(texturePaths, D3D11_REQ_TEXTURE2D_U_OR_V_DIMENSION, images);
+  status = LoadTextureImages(texturePaths, maxTextureSide, images);
   if (!status.ok) return status;
   for (int i = 0; i < kTextureFileCount; ++i) {
     status = CreateTexture(d3d, images, i, texturePaths[i], scene);
@@ -137,6 +139,7 @@ void ReleaseSceneResources(SceneResources& scene) {
   ReleaseOnce(scene.indexBuffer);
   // The mesh document outlives every GPU object built from it.
   FreeMeshData(scene.mesh);
+  scene = SceneResources{};
 }
 
 }  // namespace tc

@@ -78,6 +78,7 @@ void ReleaseShaderProgram(ShaderProgram& program) {
   // The bytecode blobs go last: the input layout was validated against the vertex stage's.
   ReleaseOnce(program.pixelBytecode);
   ReleaseOnce(program.vertexBytecode);
+  program = ShaderProgram{};
 }
 
 }  // namespace tc

@@ -1,7 +1,7 @@
 // Frame submission: clear, bind the whole pipeline at the frame's first draw, then per cube one
 // upload of the 128 constant bytes followed by one indexed draw, and present (waiting for
-// the vertical blank only when asked). Nothing is allocated and no result is examined here. Twin:
-// render/d3d11/frame.cpp.
+// the vertical blank only when asked). Nothing is allocated and only the mapping's result is
+// examined here. Twin: render/d3d11/frame.cpp.
 #include <SDL.h>
 
 #include <cstring>
@@ -11,11 +11,19 @@
 namespace tc {
 namespace {
 
+void SetCapability(GLenum capability, bool enabled) {
+  if (enabled) {
+    glEnable(capability);
+  } else {
+    glDisable(capability);
+  }
+}
+
 // Everything the frame's draws rely on, bound once per frame at its first draw.
 void BindPipeline(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program) {
   // 1. Viewport and depth range.
   glViewport(device.viewport.x, device.viewport.y, device.viewport.width, device.viewport.height);
-  glDepthRange(0.0, 1.0);
+  glDepthRange(device.viewport.minDepth, device.viewport.maxDepth);
   // 2. The render target: the window's default framebuffer with its depth buffer.
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   // 3. The constants at binding 0.
@@ -24,11 +32,13 @@ void BindPipeline(RenderDevice& device, const SceneResources& scene, const Shade
   glUseProgram(program.program);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, scene.textures[device.boundTexture]);
-  // 7. Rasterizer: solid, back faces culled, counter-clockwise triangles are front faces.
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  // 7. The rasterizer state.
+  glPolygonMode(GL_FRONT_AND_BACK, device.rasterizerState.fillMode);
   glEnable(GL_CULL_FACE);
-  glCullFace(GL_BACK);
-  glFrontFace(GL_CCW);
+  glCullFace(device.rasterizerState.cullFace);
+  glFrontFace(device.rasterizerState.frontFace);
+  SetCapability(GL_DEPTH_CLAMP, device.rasterizerState.depthClamp);
+  SetCapability(GL_SCISSOR_TEST, device.rasterizerState.scissorTest);
   // 8.-10. Input layout, vertex stream at offset 0 with the mesh's stride, index stream.
   glBindVertexArray(program.inputLayout);
   glBindBuffer(GL_ARRAY_BUFFER, scene.vertexBuffer);
@@ -74,6 +84,7 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
 }
 
 void PresentFrame(RenderDevice& device) {
+  // The swap interval is the context's, set at create.
   SDL_GL_SwapWindow(device.window);
 }
 

@@ -1,7 +1,9 @@
 // The OpenGL 3.3 core records behind the rendering verbs. Twin: render/d3d11/records.h.
 // The default framebuffer of the SDL window stands in for the swap chain, its back buffer and the
 // depth buffer; a vertex array object for the input layout; a uniform buffer at binding 0 for the
-// constant buffer. Every object name is owned by its record (0 until created).
+// constant buffer; pixel-pack buffers for the staging copies. Every object name is owned by its
+// record (0 until created), and a release leaves the record as a fresh one, so a second release
+// does nothing.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -18,11 +20,23 @@ namespace tc {
 struct RenderDevice {
   SDL_Window* window = nullptr;
   void* context = nullptr;  // SDL_GLContext
+  // Direct3D 11's default sampler (linear, clamped), bound to texture unit 0 for the whole run.
+  GLuint sampler = 0;
+  // The one rasterizer state: GL has no state object, so BindPipeline applies these values.
+  struct {
+    GLenum fillMode = GL_FILL;
+    GLenum cullFace = GL_BACK;
+    GLenum frontFace = GL_CCW;
+    bool depthClamp = false;  // false: clipped at the near and far planes
+    bool scissorTest = false;
+  } rasterizerState;
   struct {
     GLint x = 0;
     GLint y = 0;
     GLsizei width = 0;
     GLsizei height = 0;
+    GLdouble minDepth = 0.0;
+    GLdouble maxDepth = 1.0;
   } viewport;
   // Clip-space depth 0..1 through glClipControl; without it the vertex stage remaps z itself.
   bool clipControl = false;
@@ -37,7 +51,7 @@ struct SceneResources {
   GLuint vertexBuffer = 0;
   GLuint indexBuffer = 0;
   GLuint textures[kTextureFileCount] = {};
-  GLuint constantBuffer = 0;  // 128 bytes, replaced before every draw
+  GLuint constantBuffer = 0;  // 128 bytes, stream storage, replaced before every draw
   // Derived from the mesh once at load; they never change during the run.
   GLsizei vertexStride = 0;
   GLenum indexType = GL_UNSIGNED_SHORT;
@@ -49,6 +63,16 @@ struct ShaderProgram {
   GLuint pixelShader = 0;
   GLuint program = 0;      // both stages linked
   GLuint inputLayout = 0;  // vertex array object: attribute 0 = three floats
+};
+
+struct FrameReadback {
+  static constexpr int kDepth = 3;
+  GLuint buffers[kDepth] = {};  // pixel-pack buffers, one whole back buffer each
+  int width = 0;
+  int height = 0;
+  bool created = false;
+  int64_t issued = 0;     // frames whose copy has been started
+  int64_t collected = 0;  // frames handed over
 };
 
 }  // namespace tc

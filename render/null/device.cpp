@@ -5,10 +5,11 @@
 
 namespace tc {
 
-StartupStatus CreateRenderDevice(WindowHandle window, Resolution /*resolution*/,
-                                 RenderDevice& device, const PresentOptions& /*present*/) {
+StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device,
+                                 const PresentOptions& /*present*/) {
   device = RenderDevice{};
   device.window = window;
+  device.resolution = resolution;
   if (NullStepFails("CreateRenderDevice")) {
     return StartupFailure("CreateRenderDevice: failed as TC_NULL_FAIL asked");
   }

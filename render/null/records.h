@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "base/resolution.h"
 #include "base/window_handle.h"
 #include "assets/mesh.h"
 #include "base/resource_paths.h"
@@ -13,6 +14,7 @@ namespace tc {
 
 struct RenderDevice {
   WindowHandle window = nullptr;
+  Resolution resolution{0, 0};  // the back buffer a real backend would have
   bool created = false;
   bool pipelinePending = true;
   bool inFrame = false;  // from ClearFrame to PresentFrame
@@ -28,6 +30,15 @@ struct SceneResources {
 
 struct ShaderProgram {
   bool built = false;
+};
+
+struct FrameReadback {
+  static constexpr int kDepth = 3;
+  int width = 0;
+  int height = 0;
+  bool created = false;
+  int64_t issued = 0;
+  int64_t collected = 0;
 };
 
 }  // namespace tc

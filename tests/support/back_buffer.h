@@ -1,6 +1,6 @@
 // The finished frame, read back from the back buffer after the draws and before PresentFrame,
-// while the buffer still holds it. One reader for every test and tool that looks at pixels; twin
-// implementations: back_buffer_gl.cpp and back_buffer_d3d11.cpp.
+// while the buffer still holds it. One reader for every test and tool that looks at pixels, on
+// whichever backend the build has (its FrameReadback, render/render.h).
 #pragma once
 
 #include <cstdint>

@@ -265,6 +265,43 @@ void WholeWindowIsCovered() {
   PresentFrame(r.device);
 }
 
+// kDepth frames in flight before the first collect, each a differently textured cube: they come
+// back oldest first, as the capture tool relies on.
+void PipelinedReadbackHandsFramesOverOldestFirst() {
+  static_assert(FrameReadback::kDepth == 3, "one texture per frame in flight");
+  Renderer r;
+  std::string folder;
+  if (!EnterFreshWorkingFolder(folder) || !WriteMeshFile(UnitCube()) ||
+      !WriteTextureFile(0, SolidImage(4, 4, 60, 0, 0, 255)) ||
+      !WriteTextureFile(1, SolidImage(4, 4, 0, 60, 0, 255)) ||
+      !WriteTextureFile(2, SolidImage(4, 4, 0, 0, 60, 255)) || !r.Start()) {
+    return TC_FAIL("scene set-up failed");
+  }
+  UseDemoProjection(r);
+  FrameReadback readback;
+  TC_CHECK(CreateFrameReadback(r.device, readback).ok);
+  for (int32_t frame = 0; frame < FrameReadback::kDepth; ++frame) {
+    ClearFrame(r.device);
+    r.Draw(Moved(0.0f, 0.0f, -5.0f), frame);
+    IssueFrameReadback(r.device, readback);
+    PresentFrame(r.device);
+  }
+  Pixels pixels;
+  pixels.width = readback.width;
+  pixels.height = readback.height;
+  pixels.rgba.resize(static_cast<size_t>(readback.width) * readback.height * 4);
+  for (int frame = 0; frame < FrameReadback::kDepth; ++frame) {
+    TC_CHECK(CollectFrameReadback(r.device, readback, pixels.rgba.data()));
+    const uint8_t texel[4] = {static_cast<uint8_t>(frame == 0 ? 60 : 0),
+                              static_cast<uint8_t>(frame == 1 ? 60 : 0),
+                              static_cast<uint8_t>(frame == 2 ? 60 : 0), 255};
+    uint8_t expected[4];
+    Brightened(texel, expected);
+    ExpectPixel(pixels, PixelX(0.0f), PixelY(0.0f), expected, 2, "centre of a collected frame");
+  }
+  ReleaseFrameReadback(readback);
+}
+
 }  // namespace
 }  // namespace tc::wintest
 
@@ -280,6 +317,8 @@ int main() {
   suite.Case("nearer cube wins when drawn first", [] { NearerCubeWins(true); });
   suite.Case("texture coordinates follow the position", TextureCoordinatesFollowThePosition);
   suite.Case("whole window is covered", WholeWindowIsCovered);
+  suite.Case("pipelined read-back hands frames over oldest first",
+             PipelinedReadbackHandsFramesOverOldestFirst);
   char name[64];
   std::snprintf(name, sizeof name, "pixel tests %dx%d", tc::wintest::kBuildResolution.width,
                 tc::wintest::kBuildResolution.height);

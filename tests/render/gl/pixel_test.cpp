@@ -223,6 +223,29 @@ TEST_F(Pixels, TextureCoordinatesComeFromTheObjectSpacePosition) {
   ExpectNear(upperRight, 0, 0, Expected(60, 9.0), 255);
 }
 
+TEST_F(Pixels, PipelinedReadbackHandsFramesOverOldestFirst) {
+  // kDepth frames in flight before the first collect: a dark cube, nothing, a grey cube.
+  RenderDevice& device = context_->stack.device;
+  FrameReadback readback;
+  ASSERT_TRUE(CreateFrameReadback(device, readback).ok);
+  static_assert(FrameReadback::kDepth == 3, "one expected colour per frame in flight");
+  for (int32_t frame = 0; frame < FrameReadback::kDepth; ++frame) {
+    ClearFrame(device);
+    if (frame != 1) Draw(0, 0, -3, frame == 0 ? 0 : 1);
+    IssueFrameReadback(device, readback);
+    PresentFrame(device);
+  }
+  std::vector<Rgba> pixels(static_cast<size_t>(readback.width) * readback.height);
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(pixels.data());
+  const int expectedRed[] = {Expected(kDarkTexel[0], 9.2), 0, 255};
+  for (int frame = 0; frame < FrameReadback::kDepth; ++frame) {
+    ASSERT_TRUE(CollectFrameReadback(device, readback, bytes));
+    EXPECT_NEAR(Centre(pixels).r, expectedRed[frame], 2) << "frame " << frame;
+  }
+  EXPECT_EQ(PendingFrameReadbacks(readback), 0);
+  ReleaseFrameReadback(readback);
+}
+
 // A fresh window per resolution: the window, the default framebuffer and the viewport all have
 // the build's size, so a cube right in front of the camera covers every pixel.
 class FullWindow : public ::testing::TestWithParam<Resolution> {};

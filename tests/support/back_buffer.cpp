@@ -1,0 +1,20 @@
+// The blocking form of the backend's frame read-back: one copy issued and collected at once.
+#include "tests/support/back_buffer.h"
+
+namespace tc::test {
+
+bool ReadBackBuffer(RenderDevice& device, Pixels& pixels) {
+  FrameReadback readback;
+  bool ok = CreateFrameReadback(device, readback).ok;
+  if (ok) {
+    pixels.width = readback.width;
+    pixels.height = readback.height;
+    pixels.rgba.resize(static_cast<size_t>(readback.width) * readback.height * 4);
+    IssueFrameReadback(device, readback);
+    ok = CollectFrameReadback(device, readback, pixels.rgba.data());
+  }
+  ReleaseFrameReadback(readback);
+  return ok;
+}
+
+}  // namespace tc::test
