@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The entry procedure on the null window and backend (zephyrine-null): start-up failures at every
 step release what was made in the order of shutdown, a close before the first frame draws nothing,
-and --loop starts the show over. No display, GPU or sound server is needed.
+a late start replays to its beat, and --loop starts the show over. No display, GPU or sound server
+is needed.
 
 usage: null_run_test.py --exe PATH --resources DIR
 """
@@ -87,6 +88,16 @@ def test_close_before_first_frame(exe, folder):
         check("ReleaseRenderDevice frames=0 draws=0" in f.read(), "early close: a frame was drawn")
 
 
+def test_late_start(exe, folder):
+    # The replayed run's line for the beat in progress comes first, then the beats that follow.
+    done, calls, _ = run(exe, folder, ["--start", "100"], {"TC_NULL_QUIT_AFTER_MS": "5000"})
+    lines = done.stdout.splitlines()
+    check(done.returncode == 0, f"--start 100: exit code {done.returncode}")
+    check(lines[:1] == ["?? Beat #166 at time 99.6167 sec"], f"--start 100: first lines {lines[:2]}")
+    beats = [int(BEAT.match(line).group(1)) for line in lines if BEAT.match(line)]
+    check(beats[:3] == [166, 167, 168], f"--start 100: beats {beats}")
+
+
 def test_loop_restarts_the_show(exe, folder):
     # From 172 s the timeline ends (beat 290, at 174 s) two seconds after the sound starts; the run
     # then goes on from the top until the close request, which leaves room for a slow start.
@@ -115,7 +126,7 @@ def main():
     try:
         shutil.copytree(args.resources, os.path.join(folder, "resources"))
         for test in (test_failed_steps, test_failed_music, test_close_before_first_frame,
-                     test_loop_restarts_the_show):
+                     test_late_start, test_loop_restarts_the_show):
             test(os.path.abspath(args.exe), folder)
     finally:
         shutil.rmtree(folder)
