@@ -24,7 +24,7 @@ struct NullEvents {
   long pumps = 0;
   long quitAfterPumps = 0;
   long quitAfterMs = 0;
-  Clock::time_point opened;
+  Clock::time_point firstPump;  // start-up's end: the song has just started
 };
 NullEvents gEvents;
 
@@ -46,7 +46,6 @@ StartupStatus CreatePresentationWindow(Resolution resolution, const WindowPlacem
   gEvents = NullEvents{};
   gEvents.quitAfterPumps = EnvNumber("TC_NULL_QUIT_AFTER_PUMPS");
   gEvents.quitAfterMs = EnvNumber("TC_NULL_QUIT_AFTER_MS");
-  gEvents.opened = Clock::now();
   if (NullStepFails("CreatePresentationWindow")) {
     return StartupFailure("CreatePresentationWindow: failed as TC_NULL_FAIL asked");
   }
@@ -56,12 +55,12 @@ StartupStatus CreatePresentationWindow(Resolution resolution, const WindowPlacem
 }
 
 bool PumpWindowEvents() {
-  ++gEvents.pumps;
+  if (++gEvents.pumps == 1) gEvents.firstPump = Clock::now();
   if (gEvents.quitAfterPumps > 0 && gEvents.pumps >= gEvents.quitAfterPumps) {
     gEvents.quitRequested = true;
   }
   if (gEvents.quitAfterMs > 0 &&
-      Clock::now() - gEvents.opened >= std::chrono::milliseconds(gEvents.quitAfterMs)) {
+      Clock::now() - gEvents.firstPump >= std::chrono::milliseconds(gEvents.quitAfterMs)) {
     gEvents.quitRequested = true;
   }
   return gEvents.quitRequested;

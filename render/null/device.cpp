@@ -10,12 +10,9 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   device = RenderDevice{};
   device.window = window;
   device.resolution = resolution;
-  if (NullStepFails("CreateRenderDevice")) {
-    return StartupFailure("CreateRenderDevice: failed as TC_NULL_FAIL asked");
-  }
-  device.created = true;
-  NullLog("CreateRenderDevice");
-  return StartupOk();
+  const StartupStatus status = NullStep("CreateRenderDevice");
+  device.created = status.ok;
+  return status;
 }
 
 void ReleaseRenderDevice(RenderDevice& device) {

@@ -7,12 +7,9 @@ namespace tc {
 
 StartupStatus BuildShaderProgram(RenderDevice& /*device*/, ShaderProgram& program) {
   program = ShaderProgram{};
-  if (NullStepFails("BuildShaderProgram")) {
-    return StartupFailure("BuildShaderProgram: failed as TC_NULL_FAIL asked");
-  }
-  program.built = true;
-  NullLog("BuildShaderProgram");
-  return StartupOk();
+  const StartupStatus status = NullStep("BuildShaderProgram");
+  program.built = status.ok;
+  return status;
 }
 
 void ReleaseShaderProgram(ShaderProgram& program) {
