@@ -1,13 +1,57 @@
 // The OpenGL device: a 3.3 core context on the presentation window, whose default framebuffer
 // (double-buffered RGBA8, 24-bit depth with 8-bit stencil, no multisampling) is the swap chain
-// and depth buffer, plus the fixed states Direct3D 11 gives by default. Twin:
-// render/d3d11/device.cpp.
+// and depth buffer, plus the fixed states Direct3D 11 gives by default. On a web page the same
+// device is a WebGL 2 context on the page's canvas. Twin: render/d3d11/device.cpp.
+#if defined(__EMSCRIPTEN__)
+#include <emscripten/html5.h>
+#else
 #include <SDL.h>
+#endif
 
 #include "render/render.h"
 
 namespace tc {
 
+#if defined(__EMSCRIPTEN__)
+namespace {
+
+// The page composites the canvas: an opaque drawing buffer shows the picture as drawn, alpha 0
+// included. The browser presents each animation frame's drawing itself and never waits here.
+StartupStatus OpenContext(WindowHandle /*window*/, Resolution resolution, RenderDevice& device) {
+  EmscriptenWebGLContextAttributes attributes;
+  emscripten_webgl_init_context_attributes(&attributes);
+  attributes.alpha = EM_FALSE;
+  attributes.depth = EM_TRUE;
+  attributes.stencil = EM_TRUE;
+  attributes.antialias = EM_FALSE;
+  attributes.premultipliedAlpha = EM_FALSE;
+  attributes.preserveDrawingBuffer = EM_FALSE;
+  attributes.powerPreference = EM_WEBGL_POWER_PREFERENCE_HIGH_PERFORMANCE;
+  attributes.majorVersion = 2;
+  attributes.minorVersion = 0;
+  const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
+      emscripten_webgl_create_context(kWebCanvasSelector, &attributes);
+  if (context <= 0) {
+    return StartupFailure("CreateRenderDevice: this browser gives no WebGL 2 context (%d)",
+                          static_cast<int>(context));
+  }
+  device.context = static_cast<int>(context);
+  device.picture = resolution;
+  if (emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) {
+    return StartupFailure("CreateRenderDevice: emscripten_webgl_make_context_current failed");
+  }
+  return StartupOk();
+}
+
+}  // namespace
+
+StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device,
+                                 const PresentOptions& /*present*/) {
+  device = RenderDevice{};
+  device.window = window;
+  const StartupStatus status = OpenContext(window, resolution, device);
+  if (!status.ok) return status;
+#else
 StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, RenderDevice& device,
                                  const PresentOptions& present) {
   device = RenderDevice{};
@@ -41,6 +85,8 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   // support setting it, which is harmless: they have no vertical blank to wait for.
   SDL_GL_SetSwapInterval(present.vsync ? 1 : 0);
 
+#endif
+
   // What Direct3D 11 gives without any state object: depth test LESS with writes, no stencil, no
   // blending; plus clipping at the near and far planes (no depth clamp).
   glEnable(GL_DEPTH_TEST);
@@ -49,12 +95,20 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   glDisable(GL_STENCIL_TEST);
   glDisable(GL_BLEND);
   glDisable(GL_SCISSOR_TEST);
-  glDisable(GL_DEPTH_CLAMP);
+#if !defined(__EMSCRIPTEN__)
+  glDisable(GL_DEPTH_CLAMP);  // WebGL 2 has neither, and neither is ever on there
   glDisable(GL_FRAMEBUFFER_SRGB);
+#endif
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 
   // The demo's projection writes z / w in 0..1, as Direct3D clips it. Where the context can clip
   // that way the projection is used unchanged; elsewhere the vertex stage remaps z (cube_shader.h).
+#if defined(__EMSCRIPTEN__)
+  // WebGL 2 clips z to -w..w; the drawing buffer is the whole picture, its size kept by the page.
+  device.clipControl = false;
+  FitViewportToCanvas(device);
+  return StartupOk();
+#else
   device.clipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
   if (device.clipControl) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
 
@@ -76,14 +130,35 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
     device.viewport.height = resolution.height;
   }
   return StartupOk();
+#endif
 }
+
+#if defined(__EMSCRIPTEN__)
+void FitViewportToCanvas(RenderDevice& device) {
+  int width = 0;
+  int height = 0;
+  emscripten_webgl_get_drawing_buffer_size(device.context, &width, &height);
+  const ViewportRect fit = FitPicture(device.picture, width, height);
+  device.viewport.x = fit.x;
+  device.viewport.y = height - fit.y - fit.height;
+  device.viewport.width = fit.width;
+  device.viewport.height = fit.height;
+}
+#endif
 
 void ReleaseRenderDevice(RenderDevice& device) {
   // The default framebuffer, depth buffer and fixed states go with the context.
+#if defined(__EMSCRIPTEN__)
+  if (device.context > 0) {
+    emscripten_webgl_make_context_current(0);
+    emscripten_webgl_destroy_context(device.context);
+  }
+#else
   if (device.context != nullptr) {
     SDL_GL_MakeCurrent(device.window, nullptr);
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(device.context));
   }
+#endif
   device = RenderDevice{};
 }
 

@@ -2,7 +2,9 @@
 // upload of the 128 constant bytes followed by one indexed draw, and present (waiting for
 // the vertical blank only when asked). Nothing is allocated and no result is examined here. Twin:
 // render/d3d11/frame.cpp.
+#if !defined(__EMSCRIPTEN__)
 #include <SDL.h>
+#endif
 
 #include <cstring>
 
@@ -15,7 +17,11 @@ namespace {
 void BindPipeline(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program) {
   // 1. Viewport and depth range.
   glViewport(device.viewport.x, device.viewport.y, device.viewport.width, device.viewport.height);
+#if defined(__EMSCRIPTEN__)
+  glDepthRangef(0.0f, 1.0f);
+#else
   glDepthRange(0.0, 1.0);
+#endif
   // 2. The render target: the window's default framebuffer with its depth buffer.
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   // 3. The constants at binding 0.
@@ -25,7 +31,9 @@ void BindPipeline(RenderDevice& device, const SceneResources& scene, const Shade
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, scene.textures[device.boundTexture]);
   // 7. Rasterizer: solid, back faces culled, counter-clockwise triangles are front faces.
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+#if !defined(__EMSCRIPTEN__)
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);  // WebGL 2 only ever fills
+#endif
   glEnable(GL_CULL_FACE);
   glCullFace(GL_BACK);
   glFrontFace(GL_CCW);
@@ -41,8 +49,14 @@ void BindPipeline(RenderDevice& device, const SceneResources& scene, const Shade
 
 void ClearFrame(RenderDevice& device) {
   // Colour to black with alpha 0, depth to 1.0; the stencil bits are never cleared.
+#if defined(__EMSCRIPTEN__)
+  FitViewportToCanvas(device);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClearDepthf(1.0f);
+#else
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glClearDepth(1.0);
+#endif
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   device.pipelinePending = true;
 }
@@ -60,12 +74,18 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
   // the draws still reading the old content. A failed mapping skips this cube's copy; the cube is
   // still drawn with what the buffer held before.
   glBindBuffer(GL_UNIFORM_BUFFER, scene.constantBuffer);
+#if defined(__EMSCRIPTEN__)
+  // WebGL 2 cannot map buffers (the library imitates it with a heap block per mapping): the same
+  // 128 bytes go up as one sub-data upload, which replaces them all.
+  glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof constants, &constants);
+#else
   void* mapped = glMapBufferRange(GL_UNIFORM_BUFFER, 0, sizeof(SceneConstants),
                                   GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
   if (mapped != nullptr) {
     std::memcpy(mapped, &constants, sizeof constants);
     glUnmapBuffer(GL_UNIFORM_BUFFER);
   }
+#endif
   if (device.pipelinePending) {
     BindPipeline(device, scene, program);
     device.pipelinePending = false;
@@ -74,7 +94,12 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
 }
 
 void PresentFrame(RenderDevice& device) {
+#if defined(__EMSCRIPTEN__)
+  // The browser shows what the animation frame drew once its callback returns.
+  (void)device;
+#else
   SDL_GL_SwapWindow(device.window);
+#endif
 }
 
 }  // namespace tc

@@ -18,13 +18,21 @@ StartupStatus GlFailure(const char* what, const char* path, GLenum error) {
 }
 
 // Uploads through GL_COPY_WRITE_BUFFER: buffers are untyped in GL, and this target needs no
-// vertex array object bound (the element-array target would).
-GLuint CreateStaticBuffer(const void* data, GLsizeiptr size) {
+// vertex array object bound (the element-array target would). WebGL 2 types a buffer by its first
+// target and never lets index data serve another, so there each buffer goes up through the target
+// it is drawn from (WebGL 2 has a default vertex array object to hold the index binding).
+GLuint CreateStaticBuffer(GLenum drawTarget, const void* data, GLsizeiptr size) {
+#if defined(__EMSCRIPTEN__)
+  const GLenum target = drawTarget;
+#else
+  (void)drawTarget;
+  const GLenum target = GL_COPY_WRITE_BUFFER;
+#endif
   GLuint buffer = 0;
   glGenBuffers(1, &buffer);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, buffer);
-  glBufferData(GL_COPY_WRITE_BUFFER, size, data, GL_STATIC_DRAW);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
+  glBindBuffer(target, buffer);
+  glBufferData(target, size, data, GL_STATIC_DRAW);
+  glBindBuffer(target, 0);
   return buffer;
 }
 
@@ -41,11 +49,12 @@ StartupStatus LoadSceneResources(RenderDevice& /*device*/, const SceneConstants&
   scene.indexCount = static_cast<GLsizei>(mesh.indexCount);
 
   ClearGlErrors();
-  scene.vertexBuffer = CreateStaticBuffer(mesh.vertexBytes, mesh.vertexByteCount);
+  scene.vertexBuffer = CreateStaticBuffer(GL_ARRAY_BUFFER, mesh.vertexBytes, mesh.vertexByteCount);
   if (GLenum error = glGetError(); error != GL_NO_ERROR) {
     return GlFailure("vertex buffer of ", resources.mesh, error);
   }
-  scene.indexBuffer = CreateStaticBuffer(mesh.indexBytes, mesh.indexByteCount);
+  scene.indexBuffer =
+      CreateStaticBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.indexBytes, mesh.indexByteCount);
   if (GLenum error = glGetError(); error != GL_NO_ERROR) {
     return GlFailure("index buffer of ", resources.mesh, error);
   }
