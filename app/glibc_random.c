@@ -21,13 +21,14 @@ static uint32_t Step(void) {
 }
 
 void tc_glibc_srand(unsigned int seed) {
+  /* A 32-bit word, as in glibc: seeds above INT32_MAX start negative. */
   int32_t word = seed == 0 ? 1 : (int32_t)seed;
   gState[0] = (uint32_t)word;
   for (int i = 1; i < kDegree; ++i) {
     /* 16807 * word mod (2^31 - 1) without overflow (Schrage's method), as glibc computes it. */
-    const int32_t hi = word / 127773;
-    const int32_t lo = word % 127773;
-    word = 16807 * lo - 2836 * hi;
+    const int64_t hi = word / 127773;
+    const int64_t lo = word % 127773;
+    word = (int32_t)(16807 * lo - 2836 * hi); /* a 64-bit long stored in a 32-bit word */
     if (word < 0) word += 2147483647;
     gState[i] = (uint32_t)word;
   }

@@ -53,7 +53,7 @@ void ReportFailure(const char* message) {
 // The AudioContext of the song's device has started: until it runs, the song does not move.
 EM_JS(int, SongContextRunning, (int deviceIndex), {
   const device = window.miniaudio && window.miniaudio.get_device_by_index(deviceIndex);
-  return device && device.webaudio && device.webaudio.state == = 'running' ? 1 : 0;
+  return device && device.webaudio && device.webaudio.state == 'running' ? 1 : 0;
 });
 
 // One line for each beat a slow frame stepped over, in the frame pass's own words and naming this

@@ -58,15 +58,16 @@ function serve(root) {
 }
 
 // A page that records its console lines and uncaught errors.
-async function openPage(browser, { width = 1280, height = 720, preRun = null } = {}) {
+// `beforeMain`: JavaScript source of a function that gets the module before the program runs.
+async function openPage(browser, { width = 1280, height = 720, scale = 1, beforeMain = null } = {}) {
   const page = await browser.newPage();
-  await page.setViewport({ width, height });
+  await page.setViewport({ width, height, deviceScaleFactor: scale });
   page.lines = [];
   page.errors = [];
   page.on('console', (m) => page.lines.push({ type: m.type(), text: m.text(), at: Date.now() }));
   page.on('pageerror', (e) => page.errors.push(String(e)));
-  if (preRun) {
-    await page.evaluateOnNewDocument(`window.TumblecratePreRun = [${preRun}];`);
+  if (beforeMain) {
+    await page.evaluateOnNewDocument(`window.TumblecrateBeforeMain = [${beforeMain}];`);
   }
   return page;
 }
