@@ -1,8 +1,10 @@
 // The demo's entry procedure on a web page. The start-up, the frame pass and the shutdown are the
 // desktop's (app/show.h); what differs is who owns the loop. The browser does: main opens
 // everything and returns, the page's click starts the song (a page may only start sound from a
-// user's gesture), and each animation frame draws one pass. The page (web/index.html) passes the
-// URL's options as the command line and shows what this reports through Module.tc* hooks.
+// user's gesture), and each animation frame draws one pass. The song is decoded and its device
+// opened before the start button shows, so the click only lets its AudioContext run. The page
+// (web/index.html) passes the URL's options as the command line and shows what this reports through
+// Module.tc* hooks.
 //
 // "--still SECONDS" draws the one frame a 60 fps run shows at that time, hands the page its
 // picture, and stops: no song, nothing more drawn.
@@ -19,7 +21,6 @@
 #include "app/options.h"
 #include "app/show.h"
 #include "audio/music.h"
-#include "audio/song_check.h"
 #include "base/status.h"
 #include "demo/frame.h"
 
@@ -33,8 +34,9 @@ tc::DemoState gDemoState;
 struct WebRun {
   tc::Show show;
   bool open = false;
-  bool started = false;  // the song was started and has not ended
-  bool playing = false;  // its AudioContext runs and frames are drawn
+  bool songLoaded = false;  // StartMusic has run: the song plays as soon as its context runs
+  bool started = false;     // the start button was clicked and the song has not ended
+  bool playing = false;     // its AudioContext runs and frames are drawn
 };
 WebRun* gRun = nullptr;
 
@@ -54,6 +56,12 @@ void ReportFailure(const char* message) {
 EM_JS(int, SongContextRunning, (int deviceIndex), {
   const device = window.miniaudio && window.miniaudio.get_device_by_index(deviceIndex);
   return device && device.webaudio && device.webaudio.state == 'running' ? 1 : 0;
+});
+
+// Lets the song's AudioContext run; called from the page's click, the gesture a browser asks for.
+EM_JS(void, ResumeSongContext, (int deviceIndex), {
+  const device = window.miniaudio && window.miniaudio.get_device_by_index(deviceIndex);
+  if (device && device.webaudio && device.webaudio.state != 'running') device.webaudio.resume();
 });
 
 // One line for each beat a slow frame stepped over, in the frame pass's own words and naming this
@@ -93,6 +101,7 @@ EM_BOOL OnAnimationFrame(double /*time*/, void* userData) {
   std::cout.flush();
   tc::StopMusic(show.music);
   tc::ShutdownMusic(show.music);
+  run.songLoaded = false;
   run.playing = false;
   run.started = false;
   EM_ASM({
@@ -140,17 +149,25 @@ void DrawStill(tc::Show& show, double seconds) {
       static_cast<double>(songSeconds));
 }
 
+// Decodes the song and starts it on a device whose AudioContext may still wait for the click.
+bool LoadSong(WebRun& run) {
+  const tc::StartupStatus status = tc::StartMusic(run.show.music, run.show.resources,
+                                                  run.show.startSeconds, run.show.options.mute);
+  if (!status.ok) {
+    ReportFailure(status.message);
+    return false;
+  }
+  run.songLoaded = true;
+  return true;
+}
+
 }  // namespace
 
 // The page's start button: called from its click, so the song's AudioContext may start.
 extern "C" EMSCRIPTEN_KEEPALIVE int tc_web_start() {
   if (gRun == nullptr || !gRun->open || gRun->started) return 0;
-  const tc::StartupStatus status = tc::StartMusic(gRun->show.music, gRun->show.resources,
-                                                  gRun->show.startSeconds, gRun->show.options.mute);
-  if (!status.ok) {
-    ReportFailure(status.message);
-    return 0;
-  }
+  if (!gRun->songLoaded && !LoadSong(*gRun)) return 0;
+  ResumeSongContext(gRun->show.music.output.device.webaudio.deviceIndex);
   gRun->started = true;
   emscripten_request_animation_frame_loop(OnAnimationFrame, gRun);
   return 1;
@@ -201,11 +218,9 @@ int main(int argc, char** argv) {
     DrawStill(gRun->show, stillSeconds);
     return 0;
   }
-  // Every file is checked before the start button shows: a bad song is reported now, not after
+  // Everything is loaded before the start button shows: a bad song is reported now, not after
   // the click.
-  status = tc::CheckSongFile(gRun->show.resources.song);
-  if (!status.ok) {
-    ReportFailure(status.message);
+  if (!LoadSong(*gRun)) {
     tc::CloseDrawingStack(gRun->show.stack);
     gRun->open = false;
     return 1;
