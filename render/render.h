@@ -1,6 +1,6 @@
 // The rendering verbs, declared once. Two twin backends implement them, chosen by CMake at compile
-// time: render/gl/ (OpenGL 3.3 core through libepoxy, on Linux) and render/d3d11/ (Direct3D 11,
-// on Windows); render/null/ draws nothing, for the tests' build of the entry procedure. Each
+// time: render/gl/ (OpenGL 3.3 core through libepoxy, on Linux; WebGL 2 in the web build) and
+// render/d3d11/ (Direct3D 11, on Windows); render/null/ draws nothing, for the tests' build of the entry procedure. Each
 // backend defines the records RenderDevice, SceneResources and ShaderProgram in its records.h and
 // implements the verbs in the same files in the same order:
 //   device.cpp   CreateRenderDevice / ReleaseRenderDevice
