@@ -1,5 +1,6 @@
 // The page around the show: the letterbox at full-screen sizes and pixel ratios, the page opened
-// from a local file, and broken assets reported in one line on the page and in the console.
+// from a local file, the end and "play again", and broken assets reported in one line on the page
+// and in the console.
 //   node page_test.js WEB_DIR
 'use strict';
 const path = require('path');
@@ -66,6 +67,29 @@ async function fromFile(browser) {
   await page.close();
 }
 
+// Started 1.5 s before the timeline ends: the button offers "Play again", which starts from 0.
+async function playAgain(browser, url) {
+  const page = await b.openPage(browser);
+  await page.goto(`${url}?start=172&mute`);
+  await b.waitForState(page, ['ready'], 60000);
+  await page.click('#start');
+  b.check(await b.waitForState(page, ['ended', 'failed'], 30000) === 'ended',
+          'the show ends by itself at the end of the timeline');
+  b.check(await page.$eval('#start', (e) => e.textContent === 'Play again' && !e.disabled),
+          'the button offers "Play again"');
+  const before = page.lines.length;
+  await page.click('#start');
+  b.check(await b.waitForState(page, ['playing', 'failed'], 30000) === 'playing',
+          '"Play again" plays');
+  await page.waitForFunction(() => true);
+  const t0 = Date.now();
+  const restarted = () => page.lines.slice(before).some((l) => /^\?\? Beat #0 at time /.test(l.text));
+  while (!restarted() && Date.now() - t0 < 10000) await new Promise((r) => setTimeout(r, 200));
+  b.check(restarted(), 'from the top: beat 0 again');
+  b.check(page.errors.length === 0, 'no uncaught error through the end and the new run');
+  await page.close();
+}
+
 async function brokenAsset(browser, url, what, beforeMain, fileName) {
   const page = await b.openPage(browser, { beforeMain });
   await page.goto(url);
@@ -86,6 +110,7 @@ b.main(async (keep) => {
   try {
     await letterbox(browser, server.url);
     await fromFile(browser);
+    await playAgain(browser, server.url);
     await brokenAsset(browser, server.url, 'missing audio.mp3',
                       "(m) => m.FS.unlink('/resources/audio.mp3')", 'audio.mp3');
     await brokenAsset(browser, server.url, 'corrupt texture',
