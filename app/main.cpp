@@ -9,16 +9,10 @@
 
 #include "app/build_resolution.h"
 #include "app/options.h"
-#include "app/start_position.h"
-#include "audio/music.h"
-#include "base/resource_lookup.h"
+#include "app/show.h"
 #include "base/status.h"
 #include "base/version.h"
 #include "base/window.h"
-#include "demo/frame.h"
-#include "demo/shape_table.h"
-#include "demo/timeline.h"
-#include "render/stack.h"
 
 namespace {
 
@@ -38,14 +32,6 @@ const char* ProgramName(const char* argv0) {
   const char* backslash = std::strrchr(argv0, '\\');
   if (backslash != nullptr && (slash == nullptr || backslash > slash)) slash = backslash;
   return slash != nullptr ? slash + 1 : argv0;
-}
-
-// The picture's time for a heard song time: a positive offset shows the picture later than the
-// sound. It never reads before the point the song (re)started from.
-float PictureSeconds(float heardSeconds, double offsetSeconds, double startSeconds) {
-  if (offsetSeconds == 0.0) return heardSeconds;
-  const double shifted = static_cast<double>(heardSeconds) - offsetSeconds;
-  return static_cast<float>(shifted < startSeconds ? startSeconds : shifted);
 }
 
 }  // namespace
@@ -73,80 +59,39 @@ int main(int argc, char** argv) {
   }
 
   tc::DemoState& state = gDemoState;
-  const tc::Resolution resolution = tc::kBuildResolution;
-  const double avOffsetSeconds = options.avOffsetMs / 1000.0;
-
-  // The window, the device, the scene and the shader, opened and closed as one.
-  tc::DrawingStack stack;
-  // The audio library's threads keep pointers into the player: it stays here, at one address,
-  // until main returns.
-  tc::MusicPlayer music;
-  tc::ShapeTable table;
-  tc::ResourcePaths resources;
-
-  // Before the window: a run that cannot find its files ends without one flashing up.
-  status = tc::FindResourceFolder(resources);
-  if (!status.ok) return FailStartup(status);
   tc::StackOptions stackOptions;
-  stackOptions.resolution = resolution;
+  stackOptions.resolution = tc::kBuildResolution;
   stackOptions.placement.fullscreen = options.fullscreen;
   stackOptions.placement.display = options.display;
   stackOptions.present.fitToWindow = options.fullscreen;
   stackOptions.present.vsync = options.vsync;
-  // A failed step has released what the steps before it made, in the order of shutdown.
-  status = tc::OpenDrawingStack(stackOptions, resources, stack);
+
+  // The files, the window, the device, the scene, the shader, the shape table and a late start's
+  // replay; then the song, and with it the clock.
+  tc::Show show;
+  status = tc::OpenShow(options, stackOptions, state, show, std::cout);
   if (!status.ok) return FailStartup(status);
-  tc::SceneConstants& constants = stack.constants;
-  tc::BuildShapeTable(table);
-  // A late start replays the choreography up to the start before the song (and with it the
-  // clock) runs, and binds the texture the replayed frames cycled to.
-  double startSeconds = options.startSeconds;
-  if (startSeconds > 0.0) {
-    tc::ReplayToStart(state, constants.projectionMatrix, table, startSeconds, std::cout);
-    std::cout.flush();
-    tc::BindCubeTexture(stack.device, stack.scene, state.textureIndex);
-  }
-  // Last of the loading: the song, and with it the clock, starts only now.
-  status = tc::StartMusic(music, resources, startSeconds, options.mute);
-  if (!status.ok) {
-    const int exitCode = FailStartup(status);
-    tc::CloseDrawingStack(stack);
-    return exitCode;
-  }
+  status = tc::StartShowMusic(show);
+  if (!status.ok) return FailStartup(status);
 
   // A close request or Escape that arrived during start-up ends the run before its first frame.
   bool quit = tc::PumpWindowEvents();
-  tc::FrameRenderer renderer = tc::StackRenderer(stack);
   while (!quit) {
-    const float heardSeconds = tc::ReadSongClock(music);
-    const float songSeconds = PictureSeconds(heardSeconds, avOffsetSeconds, startSeconds);
-    const tc::FrameEvents events = tc::RunChoreographyFrame(
-        state, constants.projectionMatrix, table, songSeconds, std::cout, renderer);
-    tc::PresentFrame(stack.device);
-    // Each beat line reaches a pipe or file as it happens: one write per beat.
-    if (events.newBeat) std::cout.flush();
+    const float songSeconds = tc::ShowPictureSeconds(show);
+    const tc::FrameEvents events = tc::DrawShowFrame(state, show, songSeconds, std::cout);
     // Window events are handled once per pass, so Escape and a close request take effect after
     // the frame in progress has been presented.
     const bool closed = tc::PumpWindowEvents();
     const bool ended = tc::TimelineEnded(events.timing.beat);
     if (ended && options.loop && !closed) {
-      // A new run from the top: the song from 0, a fresh DemoState, the random sequence and the
-      // constants as a new process has them, and texture 0 bound again.
-      startSeconds = 0.0;
-      tc::SeekSong(music, 0.0);
-      state = tc::DemoState{};
-      std::srand(1);
-      constants = tc::SceneConstants{};
-      tc::BindCubeTexture(stack.device, stack.scene, state.textureIndex);
+      tc::RestartShow(state, show);
       quit = false;
     } else {
       quit = closed || ended;
     }
   }
 
-  tc::StopMusic(music);
-  tc::ShutdownMusic(music);
-  tc::CloseDrawingStack(stack);
+  tc::CloseShow(show);
   std::cout.flush();
   return 0;
 }

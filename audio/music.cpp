@@ -33,7 +33,12 @@ void MixEngine(ma_device* device, void* output, const void* /*input*/, ma_uint32
 // 0.5-0.8 s on a busy two-core machine, so a run from the start lets the library's job thread
 // decode it in the background (hundreds of times faster than it plays: it stays far ahead) and
 // starts at once. A late start waits for the whole song, so the seek lands on decoded samples.
+// A page has no threads for the library's jobs: there the song is always decoded before it starts.
 ma_uint32 SongLoadFlags(double startSeconds) {
+#if defined(__EMSCRIPTEN__)
+  (void)startSeconds;
+  return MA_SOUND_FLAG_DECODE;
+#endif
   return startSeconds > 0.0 ? MA_SOUND_FLAG_DECODE : MA_SOUND_FLAG_DECODE | MA_SOUND_FLAG_ASYNC;
 }
 

@@ -1,8 +1,8 @@
 // The presentation window: borderless, W x H at the screen origin, titled "Tumblecrate"; or, when
 // asked, on another display or covering a whole display (never changing its mode).
 // Declared here, below everything that draws, so that every program opens its window the same way
-// (render/stack.h); implemented once per platform in app/: window_sdl.cpp and window_win32.cpp, and
-// window_null.cpp for the tests' build that draws nothing.
+// (render/stack.h); implemented once per platform in app/: window_sdl.cpp, window_win32.cpp and
+// window_web.cpp (a page's canvas), and window_null.cpp for the tests' build that draws nothing.
 #pragma once
 
 #include "base/window_handle.h"

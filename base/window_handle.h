@@ -5,6 +5,10 @@
 namespace tc {
 struct NullWindow;
 }
+#elif defined(__EMSCRIPTEN__)
+namespace tc {
+struct WebWindow;
+}
 #elif defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -18,6 +22,10 @@ namespace tc {
 
 #if defined(TC_WINDOW_NULL)
 using WindowHandle = NullWindow*;
+#elif defined(__EMSCRIPTEN__)
+using WindowHandle = WebWindow*;
+// The page's <canvas>: the window draws on it, and the render device's WebGL 2 context lives on it.
+constexpr char kWebCanvasSelector[] = "#canvas";
 #elif defined(_WIN32)
 using WindowHandle = HWND;
 #else

@@ -4,6 +4,10 @@
 # beside the executables). CPack packs that folder
 # as a .tar.gz on Linux and a .zip on Windows; scripts/package runs it for both.
 set(TC_PACKAGE_FOLDER "tumblecrate-${PROJECT_VERSION}")
+if(EMSCRIPTEN)
+  include(${CMAKE_CURRENT_LIST_DIR}/PackageWeb.cmake)
+  return()
+endif()
 if(WIN32)
   set(TC_PACKAGE_PLATFORM windows-x86_64)
 else()

@@ -5,10 +5,11 @@
 # makes (it opens X11, Wayland and the rest with dlopen), libepoxy carried beside the executables
 # and found through the run path $ORIGIN. Only the C library, the graphics driver stack and the
 # window-system and sound-server client libraries come from the system.
-# Windows: the mingw-w64 toolchain file already links everything statically.
+# Windows: the mingw-w64 toolchain file already links everything statically. The web build has
+# nothing to carry: its one script holds everything.
 option(TC_PACKAGE "Release packages: self-contained executables, install rules, CPack" OFF)
 
-if(TC_PACKAGE AND NOT WIN32)
+if(TC_PACKAGE AND NOT WIN32 AND NOT EMSCRIPTEN)
   set(TC_SDL2_STATIC_PREFIX "${PROJECT_SOURCE_DIR}/_deps/sdl2-static")
   if(NOT EXISTS "${TC_SDL2_STATIC_PREFIX}/lib/libSDL2.a")
     message(FATAL_ERROR "${TC_SDL2_STATIC_PREFIX}/lib/libSDL2.a not found: run scripts/setup "

@@ -5,6 +5,8 @@
 #
 #   cmake -DMAPS=a.map|b.map -DOUTPUT=... -DBINARY_DIR=... -DSDL2_LICENSE=... -DMINIAUDIO_H=...
 #         -DCGLTF_H=... -DSTB_IMAGE_H=... -DPROJECT_NAME_VERSION=... -P ThirdPartyNotices.cmake
+# The web build's linker writes no such map: it names what it links in LINKED (a|b|...) instead,
+# "emscripten" standing for the toolchain's runtime (its C and C++ libraries and page glue).
 
 # The license comment of a single-header library: from the line holding `marker` to the end of
 # that comment.
@@ -65,10 +67,14 @@ foreach(map ${MAPS})
     endif()
   endforeach()
 endforeach()
+if(DEFINED LINKED)
+  string(REPLACE "|" ";" extra "${LINKED}")
+  list(APPEND linked ${extra})
+endif()
 list(REMOVE_DUPLICATES linked)
 
 # The order of the notices, whatever order the linker met them in.
-set(components sdl2 epoxy miniaudio cgltf stb gcc mingw)
+set(components sdl2 epoxy miniaudio cgltf stb gcc mingw emscripten)
 foreach(c ${components})
   set(notice_${c} "")
 endforeach()
@@ -86,6 +92,11 @@ foreach(path ${linked})
     comment_from("${CGLTF_H}" "Copyright (c) 2010 Serge A. Zaitsev" jsmn)
     string(CONCAT notice_cgltf "cgltf (cgltf.h, compiled in)\n\n${text}\n\n"
                      "cgltf carries the jsmn JSON parser:\n\n${jsmn}")
+  elseif(name STREQUAL "emscripten")
+    debian_package("${EMSCRIPTEN_FILE}" package version copyright)
+    file(READ "${copyright}" text)
+    string(CONCAT notice_emscripten "The emscripten runtime (musl libc, libc++, libc++abi and the "
+                     "page glue; Debian package ${package} ${version}, compiled in)\n\n${text}")
   elseif(name STREQUAL "libtc_stb.a")
     comment_from("${STB_IMAGE_H}" "This software is available under 2 licenses" text)
     set(notice_stb "stb_image (stb_image.h, compiled in)\n\n${text}")

@@ -1,6 +1,7 @@
 // The rendering verbs, declared once. Two twin backends implement them, chosen by CMake at compile
-// time: render/gl/ (OpenGL 3.3 core through libepoxy, on Linux) and render/d3d11/ (Direct3D 11,
-// on Windows); render/null/ draws nothing, for the tests' build of the entry procedure. Each
+// time: render/gl/ (OpenGL 3.3 core through libepoxy, on Linux; WebGL 2 on a web page) and
+// render/d3d11/ (Direct3D 11, on Windows); render/null/ draws nothing, for the tests' build of the
+// entry procedure. Each
 // backend defines the records RenderDevice, SceneResources, ShaderProgram and FrameReadback in
 // its records.h and implements the verbs in the same files in the same order:
 //   device.cpp     CreateRenderDevice / ReleaseRenderDevice

@@ -1,5 +1,5 @@
-// The cube shader's GLSL 330 core text, carried by the program and compiled by the driver at
-// start-up. Twin: render/d3d11/cube_shader.h.
+// The cube shader's GLSL 330 core (or 300 es) text, carried by the program and compiled by the
+// driver at start-up. Twin: render/d3d11/cube_shader.h.
 //
 // The vertex stage reads the 128-byte std140 block `c` exactly as uploaded: GLSL takes each
 // stored row-major Mat4 as column-major and multiplies `M * v`, and those two transpositions
@@ -13,7 +13,13 @@
 
 namespace tc {
 
+#if defined(__EMSCRIPTEN__)
+// WebGL 2: the same text as OpenGL ES 3.0 shading language, every stage at full float precision.
+constexpr char kCubeShaderVersionLine[] =
+    "#version 300 es\nprecision highp float;\nprecision highp sampler2D;\n";
+#else
 constexpr char kCubeShaderVersionLine[] = "#version 330 core\n";
+#endif
 // Contexts without glClipControl clip z to -w..w: the vertex stage moves the demo's 0..w there.
 constexpr char kCubeShaderRemapDepthLine[] = "#define REMAP_DEPTH_TO_MINUS_ONE_ONE 1\n";
 

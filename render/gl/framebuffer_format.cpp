@@ -1,9 +1,47 @@
 #include "render/gl/framebuffer_format.h"
 
+#if defined(__EMSCRIPTEN__)
+#include <emscripten/html5.h>
+
+#include "base/window_handle.h"
+#else
 #include <SDL.h>
 #include <epoxy/gl.h>
+#endif
 
 namespace tc {
+
+#if defined(__EMSCRIPTEN__)
+
+// The page composites the canvas: an opaque drawing buffer shows the picture as drawn, alpha 0
+// included. The browser presents each animation frame's drawing itself and never waits.
+StartupStatus CreateWebGlContext(int& context) {
+  EmscriptenWebGLContextAttributes attributes;
+  emscripten_webgl_init_context_attributes(&attributes);
+  attributes.alpha = EM_FALSE;
+  attributes.depth = EM_TRUE;
+  attributes.stencil = EM_TRUE;
+  attributes.antialias = EM_FALSE;
+  attributes.premultipliedAlpha = EM_FALSE;
+  attributes.preserveDrawingBuffer = EM_FALSE;
+  attributes.powerPreference = EM_WEBGL_POWER_PREFERENCE_HIGH_PERFORMANCE;
+  attributes.majorVersion = 2;
+  attributes.minorVersion = 0;
+  const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE made =
+      emscripten_webgl_create_context(kWebCanvasSelector, &attributes);
+  if (made <= 0) {
+    return StartupFailure("CreateRenderDevice: this browser gives no WebGL 2 context (%d)",
+                          static_cast<int>(made));
+  }
+  context = static_cast<int>(made);
+  if (emscripten_webgl_make_context_current(made) != EMSCRIPTEN_RESULT_SUCCESS) {
+    return StartupFailure("CreateRenderDevice: emscripten_webgl_make_context_current failed");
+  }
+  return StartupOk();
+}
+
+#else
+
 namespace {
 
 constexpr int kColourBits = 8;  // per channel, alpha included
@@ -43,5 +81,7 @@ StartupStatus CheckFramebufferFormat() {
   }
   return StartupOk();
 }
+
+#endif
 
 }  // namespace tc

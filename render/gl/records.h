@@ -1,4 +1,5 @@
-// The OpenGL 3.3 core records behind the rendering verbs. Twin: render/d3d11/records.h.
+// The OpenGL 3.3 core (and WebGL 2) records behind the rendering verbs. Twin:
+// render/d3d11/records.h.
 // The default framebuffer of the SDL window stands in for the swap chain, its back buffer and the
 // depth buffer; a vertex array object for the input layout; a uniform buffer at binding 0 for the
 // constant buffer; pixel-pack buffers for the staging copies. Every object name is owned by its
@@ -6,25 +7,36 @@
 // does nothing.
 #pragma once
 
+#if defined(__EMSCRIPTEN__)
+#include <GLES3/gl3.h>
+#else
 #include <epoxy/gl.h>
+#endif
 
 #include <cstdint>
 
 #include "assets/mesh.h"
+#include "base/resolution.h"
 #include "base/resource_paths.h"
-
-struct SDL_Window;
+#include "base/window_handle.h"
 
 namespace tc {
 
 struct RenderDevice {
-  SDL_Window* window = nullptr;
+  WindowHandle window = nullptr;
+#if defined(__EMSCRIPTEN__)
+  int context = 0;  // EMSCRIPTEN_WEBGL_CONTEXT_HANDLE: WebGL 2 on the page's canvas
+  Resolution picture{0, 0};
+#else
   void* context = nullptr;  // SDL_GLContext
+#endif
   // Direct3D 11's default sampler (linear, clamped), bound to texture unit 0 for the whole run.
   GLuint sampler = 0;
   // The one rasterizer state: GL has no state object, so BindPipeline applies these values.
   struct {
-    GLenum fillMode = GL_FILL;
+#if !defined(__EMSCRIPTEN__)
+    GLenum fillMode = GL_FILL;  // WebGL 2 only ever fills
+#endif
     GLenum cullFace = GL_BACK;
     GLenum frontFace = GL_CCW;
     bool depthClamp = false;  // false: clipped at the near and far planes
@@ -35,8 +47,8 @@ struct RenderDevice {
     GLint y = 0;
     GLsizei width = 0;
     GLsizei height = 0;
-    GLdouble minDepth = 0.0;
-    GLdouble maxDepth = 1.0;
+    double minDepth = 0.0;
+    double maxDepth = 1.0;
   } viewport;
   // Clip-space depth 0..1 through glClipControl; without it the vertex stage remaps z itself.
   bool clipControl = false;
@@ -45,6 +57,12 @@ struct RenderDevice {
   // The texture BindCubeTexture bound last; the pipeline binds it again at each frame's first draw.
   int32_t boundTexture = 0;
 };
+
+#if defined(__EMSCRIPTEN__)
+// The page resizes the canvas with the browser window: the viewport follows its drawing buffer
+// (device.cpp), checked at each frame's clear.
+void FitViewportToCanvas(RenderDevice& device);
+#endif
 
 struct SceneResources {
   MeshData mesh;  // the cgltf document stays alive in here until shutdown

@@ -17,14 +17,22 @@ void ClearGlErrors() {
 
 // A static buffer, filled once at creation and never written again. Uploaded through
 // GL_COPY_WRITE_BUFFER: buffers are untyped in GL, and this target needs no vertex array object
-// bound (the element-array target would).
-StartupStatus CreateStaticBuffer(const void* bytes, uint32_t byteCount, const char* meshPath,
-                                 const char* what, GLuint& buffer) {
+// bound (the element-array target would). WebGL 2 types a buffer by its first target and never
+// lets index data serve another, so there each buffer goes up through the target it is drawn from
+// (WebGL 2 has a default vertex array object to hold the index binding).
+StartupStatus CreateStaticBuffer(GLenum drawTarget, const void* bytes, uint32_t byteCount,
+                                 const char* meshPath, const char* what, GLuint& buffer) {
+#if defined(__EMSCRIPTEN__)
+  const GLenum target = drawTarget;
+#else
+  (void)drawTarget;
+  const GLenum target = GL_COPY_WRITE_BUFFER;
+#endif
   ClearGlErrors();
   glGenBuffers(1, &buffer);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, buffer);
-  glBufferData(GL_COPY_WRITE_BUFFER, byteCount, bytes, GL_STATIC_DRAW);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
+  glBindBuffer(target, buffer);
+  glBufferData(target, byteCount, bytes, GL_STATIC_DRAW);
+  glBindBuffer(target, 0);
   if (GLenum error = glGetError(); error != GL_NO_ERROR) {
     return StartupFailure(
         "LoadSceneResources: %s: glBufferData of the %s (%u bytes) failed "
@@ -71,11 +79,11 @@ StartupStatus LoadSceneResources(RenderDevice& /*device*/, const SceneConstants&
   scene.indexType = mesh.indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
   scene.indexCount = static_cast<GLsizei>(mesh.indexCount);
 
-  status = CreateStaticBuffer(mesh.vertexBytes, mesh.vertexByteCount, resources.mesh,
-                              "vertex buffer", scene.vertexBuffer);
+  status = CreateStaticBuffer(GL_ARRAY_BUFFER, mesh.vertexBytes, mesh.vertexByteCount,
+                              resources.mesh, "vertex buffer", scene.vertexBuffer);
   if (!status.ok) return status;
-  status = CreateStaticBuffer(mesh.indexBytes, mesh.indexByteCount, resources.mesh, "index buffer",
-                              scene.indexBuffer);
+  status = CreateStaticBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.indexBytes, mesh.indexByteCount,
+                              resources.mesh, "index buffer", scene.indexBuffer);
   if (!status.ok) return status;
 
   TextureImages images;
