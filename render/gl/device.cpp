@@ -52,9 +52,9 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   SDL_GL_SetSwapInterval(present.vsync ? 1 : 0);
 #endif
 
-  // The back buffer, its render target and the depth buffer are the default framebuffer's.
+    // The back buffer, its render target and the depth buffer are the default framebuffer's.
 
-  // Counter-clockwise triangles are front faces; clockwise ones are culled.
+    // Counter-clockwise triangles are front faces; clockwise ones are culled.
 #if !defined(__EMSCRIPTEN__)
   device.rasterizerState.fillMode = GL_FILL;
 #endif
