@@ -3,13 +3,13 @@
 namespace tc {
 namespace {
 
-// Sized by measurement on a PulseAudio null sink, the whole song with the renderer and one busy
-// process per core sharing two cores (README, "Playing it"). The server's queue is about one
-// period long, so a stall of the machine longer than that is a dropout: with 50 ms periods the
-// server ran dry once in each of two runs, with 100 ms in two of the last seven (gaps of 71 and
-// 147 ms); 200 ms played through in every run. The price is a coarser cursor (README,
-// "Benchmarks"). Nothing here is interactive, and the latency is taken out of the clock.
-constexpr ma_uint32 kPeriodMilliseconds = 200;
+// The period is the step of the mix, and the song's cursor moves only at mixes, so the song's
+// position is noted at most once a period: short enough that the server's report dates every
+// mix, long enough that PipeWire, which runs its whole graph at the smallest latency any client
+// asks for, keeps a quantum these two cores can serve (20 ms pulled it down to 128 frames). The
+// margin for a stalled machine is the server's buffer, asked for separately
+// (output_position_pulse.cpp); the latency is measured, not assumed (docs/sync.md).
+constexpr ma_uint32 kPeriodMilliseconds = 50;
 constexpr ma_uint32 kPeriodCount = 3;
 
 ma_result OpenWithPriority(OutputDevice& output, ma_thread_priority priority,
@@ -48,26 +48,6 @@ StartupStatus OpenOutputDevice(OutputDevice& output, ma_device_data_proc callbac
                           ma_result_description(result), static_cast<int>(result));
   }
   return StartupOk();
-}
-
-double OutputPeriodSeconds(const OutputDevice& output) {
-  const ma_device& device = output.device;
-  if (device.playback.internalSampleRate == 0) return 0.0;
-  return static_cast<double>(device.playback.internalPeriodSizeInFrames) /
-         static_cast<double>(device.playback.internalSampleRate);
-}
-
-double OutputLatencySeconds(const OutputDevice& output) {
-  const double period = OutputPeriodSeconds(output);
-  // The cursor stands at the end of the period just mixed, and PulseAudio queues up to its target
-  // length (miniaudio asks for one period) and more in the sink: measured on a null sink, idle and
-  // busy, the cursor at the end of a mix leads what leaves the sink by 2.4 periods with 200 ms
-  // periods (1.9 with 100 ms). Elsewhere the device buffer is taken as full: all its periods.
-  if (output.device.pContext != nullptr &&
-      output.device.pContext->backend == ma_backend_pulseaudio) {
-    return 2.4 * period;
-  }
-  return period * static_cast<double>(output.device.playback.internalPeriods);
 }
 
 void CloseOutputDevice(OutputDevice& output) {

@@ -1,0 +1,134 @@
+// The position on PulseAudio, and on PipeWire through its PulseAudio server: the stream's timing
+// report. The sound library iterates libpulse's main loop on the device's thread and calls the
+// data callback there, so libpulse is called from the data callback and the completion callbacks
+// it starts, and from nowhere else.
+#include "audio/output_position.h"
+
+#if defined(__linux__) && !defined(__EMSCRIPTEN__)
+#include <dlfcn.h>
+#include <pulse/def.h>
+#include <pulse/operation.h>
+#include <pulse/stream.h>
+#define TC_POSITION_PULSE 1
+#endif
+
+namespace tc {
+
+#if TC_POSITION_PULSE
+namespace {
+
+// How often the server is asked: a report holds about as long as the output's clock keeps pace
+// with the host's, and after an underrun the last one is stale until the next.
+constexpr double kRequestIntervalSeconds = 0.1;
+// The server's target length: what is queued in the stream, and with it what a stall of the
+// machine may last before the sink runs dry (the period no longer carries that margin; see
+// docs/sync.md for the measurements behind the figure).
+constexpr double kServerTargetSeconds = 0.25;
+
+using UpdateTimingInfo = pa_operation* (*)(pa_stream*, pa_stream_success_cb_t, void*);
+using GetTimingInfo = const pa_timing_info* (*)(pa_stream*);
+using OperationUnref = void (*)(pa_operation*);
+using SetBufferAttr = pa_operation* (*)(pa_stream*, const pa_buffer_attr*, pa_stream_success_cb_t,
+                                        void*);
+using GetBufferAttr = const pa_buffer_attr* (*)(pa_stream*);
+
+double BytesPerFrame(const OutputPosition& position) {
+  const ma_device& device = *position.device;
+  return static_cast<double>(
+      ma_get_bytes_per_frame(device.playback.internalFormat, device.playback.internalChannels));
+}
+
+void OnTimingInfo(pa_stream* stream, int success, void* userData) {
+  OutputPosition& position = *static_cast<OutputPosition*>(userData);
+  const double host = MonotonicSeconds();
+  const pa_timing_info* info =
+      reinterpret_cast<GetTimingInfo>(position.pulse.getTimingInfo)(stream);
+  if (success == 0 || info == nullptr || info->write_index_corrupt || info->read_index_corrupt) {
+    return;
+  }
+  // The report's own timestamp is wall-clock time: it is dated on arrival instead.
+  const double bytesPerFrame = BytesPerFrame(position);
+  ServerReport report;
+  report.hostSeconds = host;
+  report.writeFrames =
+      static_cast<std::int64_t>(static_cast<double>(info->write_index) / bytesPerFrame);
+  report.readFrames =
+      static_cast<std::int64_t>(static_cast<double>(info->read_index) / bytesPerFrame);
+  report.transportSeconds = static_cast<double>(info->transport_usec) * 1e-6;
+  report.sinkSeconds = static_cast<double>(info->sink_usec) * 1e-6;
+  // The write index counts what left the library's staging buffer, which is what the data
+  // callback produced less what that buffer still holds: the anchor is in produced frames.
+  position.anchor = AnchorFromReport(position.server, report);
+  position.anchored = true;
+  position.reported = true;
+  PublishPosition(position);
+}
+
+void OnBufferAttr(pa_stream* stream, int success, void* userData) {
+  OutputPosition& position = *static_cast<OutputPosition*>(userData);
+  const pa_buffer_attr* granted =
+      reinterpret_cast<GetBufferAttr>(position.pulse.getBufferAttr)(stream);
+  if (success != 0 && granted != nullptr) {
+    position.grantedTargetFrames =
+        static_cast<std::uint32_t>(static_cast<double>(granted->tlength) / BytesPerFrame(position));
+  }
+}
+
+void AskForBuffer(OutputPosition& position, pa_stream* stream) {
+  const double bytesPerSecond = BytesPerFrame(position) * position.rate;
+  pa_buffer_attr attr;
+  attr.maxlength = static_cast<std::uint32_t>(-1);  // else it stays at the library's periods
+  attr.tlength = static_cast<std::uint32_t>(kServerTargetSeconds * bytesPerSecond);
+  attr.prebuf = static_cast<std::uint32_t>(-1);
+  attr.minreq = static_cast<std::uint32_t>(position.periodSeconds * bytesPerSecond);
+  attr.fragsize = static_cast<std::uint32_t>(-1);
+  pa_operation* operation = reinterpret_cast<SetBufferAttr>(position.pulse.setBufferAttr)(
+      stream, &attr, OnBufferAttr, &position);
+  if (operation != nullptr)
+    reinterpret_cast<OperationUnref>(position.pulse.operationUnref)(operation);
+}
+
+}  // namespace
+
+bool LookUpPulse(OutputPosition& position, ma_device& device) {
+  void* library = device.pContext->pulse.pulseSO;
+  PulseCalls& calls = position.pulse;
+  calls.stream = device.pulse.pStreamPlayback;
+  if (library == nullptr || calls.stream == nullptr) return false;
+  calls.updateTimingInfo = dlsym(library, "pa_stream_update_timing_info");
+  calls.getTimingInfo = dlsym(library, "pa_stream_get_timing_info");
+  calls.operationUnref = dlsym(library, "pa_operation_unref");
+  calls.setBufferAttr = dlsym(library, "pa_stream_set_buffer_attr");
+  calls.getBufferAttr = dlsym(library, "pa_stream_get_buffer_attr");
+  return calls.updateTimingInfo != nullptr && calls.getTimingInfo != nullptr &&
+         calls.operationUnref != nullptr && calls.setBufferAttr != nullptr &&
+         calls.getBufferAttr != nullptr;
+}
+
+void AskPulse(OutputPosition& position, double hostSeconds) {
+  // The first mixes fill the stream inside ma_device_start, on the thread that starts it: the
+  // server is asked only from the device's own thread, once it runs.
+  if (ma_device_get_state(position.device) != ma_device_state_started) return;
+  pa_stream* stream = static_cast<pa_stream*>(position.pulse.stream);
+  if (!position.bufferAsked) {
+    position.bufferAsked = true;
+    AskForBuffer(position, stream);
+  }
+  if (hostSeconds < position.nextRequestHost) return;
+  position.nextRequestHost = hostSeconds + kRequestIntervalSeconds;
+  pa_operation* operation = reinterpret_cast<UpdateTimingInfo>(position.pulse.updateTimingInfo)(
+      stream, OnTimingInfo, &position);
+  if (operation != nullptr)
+    reinterpret_cast<OperationUnref>(position.pulse.operationUnref)(operation);
+}
+
+#else
+
+bool LookUpPulse(OutputPosition&, ma_device&) {
+  return false;
+}
+void AskPulse(OutputPosition&, double) {}
+
+#endif
+
+}  // namespace tc
