@@ -27,8 +27,13 @@ HeardAnchor AnchorFromReport(ServerTimeline& timeline, const ServerReport& repor
   const std::int64_t queued = std::max<std::int64_t>(0, report.writeFrames - report.readFrames);
   double latency =
       static_cast<double>(queued) / timeline.rate - report.transportSeconds + report.sinkSeconds;
-  if (report.sinkSeconds == 0.0) {
-    latency += static_cast<double>(ServerQuantumFrames(timeline)) / timeline.rate;
+  timeline.latencies[timeline.nextLatency] = latency;
+  timeline.nextLatency = (timeline.nextLatency + 1) % kQuantumSteps;
+  timeline.latencyCount = std::min(timeline.latencyCount + 1, kQuantumSteps);
+  if (ServerQuantumFrames(timeline) > 0) {
+    latency = 0.0;
+    for (int i = 0; i < timeline.latencyCount; ++i) latency += timeline.latencies[i];
+    latency /= static_cast<double>(timeline.latencyCount);
   }
   HeardAnchor anchor;
   anchor.frames = static_cast<double>(report.writeFrames);

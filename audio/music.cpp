@@ -126,8 +126,8 @@ void ShutdownMusic(MusicPlayer& player) {
     ma_engine_uninit(&player.engine);
     player.engineReady = false;
   }
-  CloseOutputDevice(player.output);
   CloseOutputPosition(player.position);
+  CloseOutputDevice(player.output);
 }
 
 }  // namespace tc

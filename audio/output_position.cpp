@@ -110,7 +110,7 @@ void NotePositionAfterMix(OutputPosition& position, ma_uint32 frameCount, bool s
   bool asked = false;
   switch (position.source) {
     case PositionSource::kServerReport:
-      AskPulse(position, host);
+      AskPulse(position);
       asked = position.reported;
       break;
     case PositionSource::kPcmDelay:
@@ -148,6 +148,7 @@ void NotePositionAfterMix(OutputPosition& position, ma_uint32 frameCount, bool s
 }
 
 void CloseOutputPosition(OutputPosition& position) {
+  ReleasePulse(position);
   ReleaseWasapiClock(position);
   position.source = PositionSource::kWholeBuffer;
 }

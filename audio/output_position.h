@@ -4,7 +4,7 @@
 // Each backend is asked on the audio thread, where the sound library keeps the device: the frame
 // loop never calls into a sound library.
 //   PulseAudio (and PipeWire through its PulseAudio server): the stream's timing report, asked
-//     for every ~100 ms from the data callback and read in its completion callback;
+//     for every ~100 ms by a timer on the device's main loop, read in its completion callback;
 //   ALSA: the PCM's delay, read in the data callback (it runs on the thread that writes the PCM);
 //   WASAPI: the audio clock's position, dated by the performance counter;
 //   the silent Null device: its own clock.
@@ -48,12 +48,19 @@ inline double MonotonicSeconds() {
 // The functions of the sound server's client library the sound library already loaded (found by
 // name in its handle): PulseAudio's.
 struct PulseCalls {
-  void* stream = nullptr;  // pa_stream*, the device's playback stream
+  void* stream = nullptr;    // pa_stream*, the device's playback stream
+  void* context = nullptr;   // pa_context*
+  void* mainloop = nullptr;  // pa_mainloop*, iterated on the device's thread
+  void* timer = nullptr;     // pa_time_event*: asks for a report every ~100 ms
   void* updateTimingInfo = nullptr;
   void* getTimingInfo = nullptr;
   void* operationUnref = nullptr;
   void* setBufferAttr = nullptr;
   void* getBufferAttr = nullptr;
+  void* rtClockNow = nullptr;
+  void* rtTimeNew = nullptr;
+  void* rtTimeRestart = nullptr;
+  void* mainloopApi = nullptr;
 };
 
 struct OutputPosition {
@@ -75,8 +82,6 @@ struct OutputPosition {
   // PulseAudio
   PulseCalls pulse;
   ServerTimeline server;
-  double nextRequestHost = 0.0;
-  bool bufferAsked = false;
   std::uint32_t grantedTargetFrames = 0;  // the server's target length as granted (0: not yet)
   // ALSA
   void* pcm = nullptr;  // snd_pcm_t*
@@ -95,12 +100,13 @@ void OpenOutputPosition(OutputPosition& position, ma_device& device, MixStamp& s
 // mix; `epoch`: the seek the cursor had taken before the mix began.
 void NotePositionAfterMix(OutputPosition& position, ma_uint32 frameCount, bool songMixed,
                           std::uint64_t cursorFrames, std::uint32_t epoch);
-// After the device is uninitialised: releases what the backend's source holds.
+// After the device has stopped, before it is uninitialised: releases what the source holds.
 void CloseOutputPosition(OutputPosition& position);
 
 // Per backend (output_position_pulse.cpp, output_position_wasapi.cpp).
 bool LookUpPulse(OutputPosition& position, ma_device& device);
-void AskPulse(OutputPosition& position, double hostSeconds);
+void AskPulse(OutputPosition& position);
+void ReleasePulse(OutputPosition& position);
 bool AskWasapiClock(OutputPosition& position, std::int64_t framesBefore, double hostSeconds);
 void ReleaseWasapiClock(OutputPosition& position);
 // Hands the latest song note, dated by the current anchor, to the frame loop.

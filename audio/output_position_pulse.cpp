@@ -3,11 +3,15 @@
 // data callback there, so libpulse is called from the data callback and the completion callbacks
 // it starts, and from nowhere else.
 #include "audio/output_position.h"
+#include <cstdlib>
 
 #if defined(__linux__) && !defined(__EMSCRIPTEN__)
 #include <dlfcn.h>
+#include <pulse/context.h>
 #include <pulse/def.h>
+#include <pulse/mainloop.h>
 #include <pulse/operation.h>
+#include <pulse/rtclock.h>
 #include <pulse/stream.h>
 #define TC_POSITION_PULSE 1
 #endif
@@ -18,12 +22,13 @@ namespace tc {
 namespace {
 
 // How often the server is asked: a report holds about as long as the output's clock keeps pace
-// with the host's, and after an underrun the last one is stale until the next.
+// with the host's, and after an underrun the last one is stale until the next. Reports every
+// 100 ms also see the read index step by two or three quanta where a graph reads in quanta.
 constexpr double kRequestIntervalSeconds = 0.1;
 // The server's target length: what is queued in the stream, and with it what a stall of the
 // machine may last before the sink runs dry (the period no longer carries that margin; see
 // docs/sync.md for the measurements behind the figure).
-constexpr double kServerTargetSeconds = 0.25;
+constexpr double kServerTargetSeconds = 0.4;
 
 using UpdateTimingInfo = pa_operation* (*)(pa_stream*, pa_stream_success_cb_t, void*);
 using GetTimingInfo = const pa_timing_info* (*)(pa_stream*);
@@ -31,6 +36,10 @@ using OperationUnref = void (*)(pa_operation*);
 using SetBufferAttr = pa_operation* (*)(pa_stream*, const pa_buffer_attr*, pa_stream_success_cb_t,
                                         void*);
 using GetBufferAttr = const pa_buffer_attr* (*)(pa_stream*);
+using RtClockNow = pa_usec_t (*)();
+using RtTimeNew = pa_time_event* (*)(const pa_context*, pa_usec_t, pa_time_event_cb_t, void*);
+using RtTimeRestart = void (*)(const pa_context*, pa_time_event*, pa_usec_t);
+using MainloopApi = pa_mainloop_api* (*)(pa_mainloop*);
 
 double BytesPerFrame(const OutputPosition& position) {
   const ma_device& device = *position.device;
@@ -74,6 +83,29 @@ void OnBufferAttr(pa_stream* stream, int success, void* userData) {
   }
 }
 
+void RequestTimingInfo(OutputPosition& position) {
+  pa_operation* operation = reinterpret_cast<UpdateTimingInfo>(position.pulse.updateTimingInfo)(
+      static_cast<pa_stream*>(position.pulse.stream), OnTimingInfo, &position);
+  if (operation != nullptr) {
+    reinterpret_cast<OperationUnref>(position.pulse.operationUnref)(operation);
+  }
+}
+
+pa_usec_t NextRequestTime(const OutputPosition& position) {
+  return reinterpret_cast<RtClockNow>(position.pulse.rtClockNow)() +
+         static_cast<pa_usec_t>(kRequestIntervalSeconds * 1e6);
+}
+
+// A timer on the library's own main loop, so it fires on the device's thread: the server writes
+// in bursts (a data callback only when it asks for more), and reports asked for from the data
+// callback would all fall at the same point of its cycle.
+void OnRequestTimer(pa_mainloop_api*, pa_time_event* event, const struct timeval*, void* userData) {
+  OutputPosition& position = *static_cast<OutputPosition*>(userData);
+  RequestTimingInfo(position);
+  reinterpret_cast<RtTimeRestart>(position.pulse.rtTimeRestart)(
+      static_cast<pa_context*>(position.pulse.context), event, NextRequestTime(position));
+}
+
 void AskForBuffer(OutputPosition& position, pa_stream* stream) {
   const double bytesPerSecond = BytesPerFrame(position) * position.rate;
   pa_buffer_attr attr;
@@ -94,32 +126,45 @@ bool LookUpPulse(OutputPosition& position, ma_device& device) {
   void* library = device.pContext->pulse.pulseSO;
   PulseCalls& calls = position.pulse;
   calls.stream = device.pulse.pStreamPlayback;
+  calls.context = device.pulse.pPulseContext;
+  calls.mainloop = device.pulse.pMainLoop;
   if (library == nullptr || calls.stream == nullptr) return false;
   calls.updateTimingInfo = dlsym(library, "pa_stream_update_timing_info");
   calls.getTimingInfo = dlsym(library, "pa_stream_get_timing_info");
   calls.operationUnref = dlsym(library, "pa_operation_unref");
   calls.setBufferAttr = dlsym(library, "pa_stream_set_buffer_attr");
   calls.getBufferAttr = dlsym(library, "pa_stream_get_buffer_attr");
+  calls.rtClockNow = dlsym(library, "pa_rtclock_now");
+  calls.rtTimeNew = dlsym(library, "pa_context_rttime_new");
+  calls.rtTimeRestart = dlsym(library, "pa_context_rttime_restart");
+  calls.mainloopApi = dlsym(library, "pa_mainloop_get_api");
   return calls.updateTimingInfo != nullptr && calls.getTimingInfo != nullptr &&
          calls.operationUnref != nullptr && calls.setBufferAttr != nullptr &&
-         calls.getBufferAttr != nullptr;
+         calls.getBufferAttr != nullptr && calls.rtClockNow != nullptr &&
+         calls.rtTimeNew != nullptr && calls.rtTimeRestart != nullptr &&
+         calls.mainloopApi != nullptr;
 }
 
-void AskPulse(OutputPosition& position, double hostSeconds) {
+void AskPulse(OutputPosition& position) {
   // The first mixes fill the stream inside ma_device_start, on the thread that starts it: the
   // server is asked only from the device's own thread, once it runs.
-  if (ma_device_get_state(position.device) != ma_device_state_started) return;
-  pa_stream* stream = static_cast<pa_stream*>(position.pulse.stream);
-  if (!position.bufferAsked) {
-    position.bufferAsked = true;
-    AskForBuffer(position, stream);
+  if (position.pulse.timer != nullptr ||
+      ma_device_get_state(position.device) != ma_device_state_started) {
+    return;
   }
-  if (hostSeconds < position.nextRequestHost) return;
-  position.nextRequestHost = hostSeconds + kRequestIntervalSeconds;
-  pa_operation* operation = reinterpret_cast<UpdateTimingInfo>(position.pulse.updateTimingInfo)(
-      stream, OnTimingInfo, &position);
-  if (operation != nullptr)
-    reinterpret_cast<OperationUnref>(position.pulse.operationUnref)(operation);
+  AskForBuffer(position, static_cast<pa_stream*>(position.pulse.stream));
+  RequestTimingInfo(position);
+  position.pulse.timer = reinterpret_cast<RtTimeNew>(position.pulse.rtTimeNew)(
+      static_cast<pa_context*>(position.pulse.context), NextRequestTime(position), OnRequestTimer,
+      &position);
+}
+
+void ReleasePulse(OutputPosition& position) {
+  if (position.pulse.timer == nullptr) return;
+  pa_mainloop_api* api = reinterpret_cast<MainloopApi>(position.pulse.mainloopApi)(
+      static_cast<pa_mainloop*>(position.pulse.mainloop));
+  api->time_free(static_cast<pa_time_event*>(position.pulse.timer));
+  position.pulse.timer = nullptr;
 }
 
 #else
@@ -127,7 +172,8 @@ void AskPulse(OutputPosition& position, double hostSeconds) {
 bool LookUpPulse(OutputPosition&, ma_device&) {
   return false;
 }
-void AskPulse(OutputPosition&, double) {}
+void AskPulse(OutputPosition&) {}
+void ReleasePulse(OutputPosition&) {}
 
 #endif
 

@@ -29,24 +29,25 @@ TEST(ServerReports, TheWriteIndexIsHeardAfterTheQueueAndTheSinkLessTransport) {
   EXPECT_NEAR(HeardHostOf(anchor, kRate, 44100.0 + 2205.0), anchor.hostSeconds + 0.05, 1e-12);
 }
 
-TEST(ServerReports, AGraphThatReportsNoSinkGetsOneQuantumOnceTheStepsShowIt) {
+TEST(ServerReports, AGraphReadingInQuantaGetsTheMeanOfTheRecentReportsLatencies) {
   ServerTimeline timeline;
   timeline.rate = kRate;
   const std::int64_t quantum = 2048;
-  double latency[6] = {};
   std::int64_t read = 0;
+  double latency[6] = {};
   for (int i = 0; i < 6; ++i) {
     read += quantum * (3 + i % 2);  // steps of 3 and 4 quanta
-    const HeardAnchor anchor = AnchorFromReport(timeline, Report(i, read + 4410, read, 0.0));
-    latency[i] = anchor.hostSeconds - i;
+    // The queue seen swings by a quantum with the report's place in the graph's cycle.
+    const std::int64_t queued = 4410 + (i % 2) * quantum;
+    latency[i] = AnchorFromReport(timeline, Report(i, read + queued, read, 0.0)).hostSeconds - i;
   }
-  EXPECT_NEAR(latency[0], 0.1 - 0.0005, 1e-12);  // no steps yet: no quantum known
-  EXPECT_NEAR(latency[2], 0.1 - 0.0005, 1e-12);  // two steps may share a divisor by chance
+  // Until three steps show the quantum each report stands alone.
+  EXPECT_NEAR(latency[1], (4410 + quantum) / kRate - 0.0005, 1e-12);
   EXPECT_EQ(ServerQuantumFrames(timeline), quantum);
-  EXPECT_NEAR(latency[5], 0.1 - 0.0005 + quantum / kRate, 1e-12);
+  EXPECT_NEAR(latency[5], (4410 + quantum / 2.0) / kRate - 0.0005, 1e-12);
 }
 
-TEST(ServerReports, AServerThatReadsAnyAmountOrReportsItsSinkGetsNoQuantum) {
+TEST(ServerReports, AServerThatReadsAnyAmountShowsNoQuantumAndEachReportStands) {
   ServerTimeline any;
   any.rate = kRate;
   std::int64_t read = 0;
