@@ -3,14 +3,25 @@
 namespace tc {
 namespace {
 
-// The period is the step of the mix, and the song's cursor moves only at mixes, so the song's
-// position is noted at most once a period: short enough that the server's report dates every
-// mix, long enough that PipeWire, which runs its whole graph at the smallest latency any client
-// asks for, keeps a quantum these two cores can serve (20 ms pulled it down to 128 frames). The
-// margin for a stalled machine is the server's buffer, asked for separately
-// (output_position_pulse.cpp); the latency is measured, not assumed (docs/sync.md).
-constexpr ma_uint32 kPeriodMilliseconds = 50;
+// The period is the step in which the mix (and the song's cursor) advances. The song clock runs
+// from the output's report of what is heard, not from these steps, so the period no longer
+// carries the margin for a stalled machine (docs/sync.md).
+#ifdef _WIN32
+// WASAPI's audio clock dates the position whatever the period. Wine's driver, where the Windows
+// build is tested, broke up with 50 ms periods (hundreds of underruns in a minute, with 3 or 12
+// periods); 3 x 200 ms is what it was measured with before.
+constexpr ma_uint32 kPeriodMilliseconds = 200;
 constexpr ma_uint32 kPeriodCount = 3;
+#else
+// Not shorter: PipeWire runs its whole graph at the smallest latency any client asks for, and
+// 20 ms periods pulled it to 128-frame quanta that these two cores could not serve; with 50 ms
+// the graph ran 2048-frame quanta. On PulseAudio and PipeWire the margin is the server's buffer,
+// asked for once the device runs (output_position_pulse.cpp; the backend's own target is one
+// period whatever the count); on ALSA it is the device buffer, all periods: 600 ms, what 3 x
+// 200 ms gave before.
+constexpr ma_uint32 kPeriodMilliseconds = 50;
+constexpr ma_uint32 kPeriodCount = 12;
+#endif
 
 ma_result OpenWithPriority(OutputDevice& output, ma_thread_priority priority,
                            ma_device_data_proc callback, void* userData) {
