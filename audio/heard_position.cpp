@@ -23,21 +23,26 @@ HeardAnchor AnchorFromReport(ServerTimeline& timeline, const ServerReport& repor
   }
   timeline.lastReadFrames = report.readFrames;
 
-  // After an underrun the server has read past what was written: nothing is queued.
-  const std::int64_t queued = std::max<std::int64_t>(0, report.writeFrames - report.readFrames);
-  double latency =
-      static_cast<double>(queued) / timeline.rate - report.transportSeconds + report.sinkSeconds;
-  timeline.latencies[timeline.nextLatency] = latency;
-  timeline.nextLatency = (timeline.nextLatency + 1) % kQuantumSteps;
-  timeline.latencyCount = std::min(timeline.latencyCount + 1, kQuantumSteps);
+  // Where frame 0 of the stream is heard, going by this report's read index; one quantum's
+  // phase is averaged out where the index moves in quanta.
+  const double rate = timeline.rate;
+  double origin = report.hostSeconds - report.transportSeconds + report.sinkSeconds -
+                  static_cast<double>(report.readFrames) / rate;
+  timeline.origins[timeline.nextOrigin] = origin;
+  timeline.nextOrigin = (timeline.nextOrigin + 1) % kQuantumSteps;
+  timeline.originCount = std::min(timeline.originCount + 1, kQuantumSteps);
   if (ServerQuantumFrames(timeline) > 0) {
-    latency = 0.0;
-    for (int i = 0; i < timeline.latencyCount; ++i) latency += timeline.latencies[i];
-    latency /= static_cast<double>(timeline.latencyCount);
+    origin = 0.0;
+    for (int i = 0; i < timeline.originCount; ++i)
+      origin += timeline.origins[i];
+    origin /= static_cast<double>(timeline.originCount);
   }
   HeardAnchor anchor;
   anchor.frames = static_cast<double>(report.writeFrames);
-  anchor.hostSeconds = report.hostSeconds + std::max(0.0, latency);
+  // After an underrun the server has read past what was written: the next frame written is
+  // heard after the sink's own queue.
+  anchor.hostSeconds = std::max(report.hostSeconds - report.transportSeconds + report.sinkSeconds,
+                                origin + static_cast<double>(report.writeFrames) / rate);
   return anchor;
 }
 

@@ -40,11 +40,12 @@ struct ServerTimeline {
   double rate = 44100.0;
   std::int64_t lastReadFrames = -1;  // -1: no report yet
   std::int64_t steps[kQuantumSteps] = {};
-  int stepCount = 0;                     // steps held, up to kQuantumSteps
-  int nextStep = 0;                      // where the next step goes
-  double latencies[kQuantumSteps] = {};  // the recent reports' own latencies
-  int latencyCount = 0;
-  int nextLatency = 0;
+  int stepCount = 0;  // steps held, up to kQuantumSteps
+  int nextStep = 0;   // where the next step goes
+  // The recent reports' host time at which the stream's frame 0 was heard (by each alone).
+  double origins[kQuantumSteps] = {};
+  int originCount = 0;
+  int nextOrigin = 0;
 };
 
 // The quantum the stream is read in, in frames, or 0 while the steps do not show one.
@@ -52,9 +53,9 @@ std::int64_t ServerQuantumFrames(const ServerTimeline& timeline);
 
 // Takes one report and returns its anchor: the write index's frame is heard after what is queued
 // in the stream, less the report's transport, plus the sink's queue. Where the read index moves in
-// quanta (PipeWire's PulseAudio server), a report falls anywhere in the graph's cycle and the
-// queue it shows is off by up to a quantum either way of the cycle's mean: the latency taken is
-// then the mean of the recent reports'. (That server reports no sink queue; on a null sink the
+// quanta (PipeWire's PulseAudio server), a report falls anywhere in the graph's cycle and its read
+// index lags the sound by up to a quantum: the read side is then taken from the mean of the recent
+// reports, the write index from this one. (That server reports no sink queue; on a null sink the
 // sync test measured none missing: docs/sync.md.)
 HeardAnchor AnchorFromReport(ServerTimeline& timeline, const ServerReport& report);
 

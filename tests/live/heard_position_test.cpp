@@ -29,22 +29,36 @@ TEST(ServerReports, TheWriteIndexIsHeardAfterTheQueueAndTheSinkLessTransport) {
   EXPECT_NEAR(HeardHostOf(anchor, kRate, 44100.0 + 2205.0), anchor.hostSeconds + 0.05, 1e-12);
 }
 
-TEST(ServerReports, AGraphReadingInQuantaGetsTheMeanOfTheRecentReportsLatencies) {
+TEST(ServerReports, AGraphReadingInQuantaHasItsReadPhaseAveragedOut) {
+  // The sound moves on continuously; the read index only in whole 2048-frame quanta, so each
+  // report alone places the stream up to a quantum late.
   ServerTimeline timeline;
   timeline.rate = kRate;
   const std::int64_t quantum = 2048;
-  std::int64_t read = 0;
-  double latency[6] = {};
-  for (int i = 0; i < 6; ++i) {
-    read += quantum * (3 + i % 2);  // steps of 3 and 4 quanta
-    // The queue seen swings by a quantum with the report's place in the graph's cycle.
-    const std::int64_t queued = 4410 + (i % 2) * quantum;
-    latency[i] = AnchorFromReport(timeline, Report(i, read + queued, read, 0.0)).hostSeconds - i;
+  double rawSpread[2] = {1e9, -1e9};
+  double spread[2] = {1e9, -1e9};
+  for (int i = 0; i < 16; ++i) {
+    const double host = 0.1 * i;
+    const std::int64_t sound = 1000 + 4410 * i;
+    const std::int64_t read = sound / quantum * quantum;
+    const std::int64_t write = sound + 4410 + (i % 3) * 1000;  // written in bursts
+    const HeardAnchor anchor = AnchorFromReport(timeline, Report(host, write, read, 0.0));
+    // Where each places the sound that is heard at `host`, against where it is.
+    const double placed = anchor.hostSeconds - (write - sound) / kRate - host;
+    const double raw = (sound - read) / kRate;
+    if (i >= 8) {
+      rawSpread[0] = std::min(rawSpread[0], raw);
+      rawSpread[1] = std::max(rawSpread[1], raw);
+      spread[0] = std::min(spread[0], placed);
+      spread[1] = std::max(spread[1], placed);
+    }
   }
-  // Until three steps show the quantum each report stands alone.
-  EXPECT_NEAR(latency[1], (4410 + quantum) / kRate - 0.0005, 1e-12);
   EXPECT_EQ(ServerQuantumFrames(timeline), quantum);
-  EXPECT_NEAR(latency[5], (4410 + quantum / 2.0) / kRate - 0.0005, 1e-12);
+  EXPECT_GT(rawSpread[1] - rawSpread[0], 0.5 * quantum / kRate);
+  EXPECT_LT(spread[1] - spread[0], 0.25 * quantum / kRate);
+  // On the mean of the phases, not at either end.
+  EXPECT_GT(spread[0], -0.0005 + 0.15 * quantum / kRate);
+  EXPECT_LT(spread[1], -0.0005 + 0.85 * quantum / kRate);
 }
 
 TEST(ServerReports, AServerThatReadsAnyAmountShowsNoQuantumAndEachReportStands) {
@@ -56,12 +70,8 @@ TEST(ServerReports, AServerThatReadsAnyAmountShowsNoQuantumAndEachReportStands) 
     AnchorFromReport(any, Report(1.0, read + 100, read, 0.0));
   }
   EXPECT_EQ(ServerQuantumFrames(any), 0);
-  ServerTimeline reported;
-  reported.rate = kRate;
-  HeardAnchor anchor;
-  for (int i = 1; i <= 5; ++i)
-    anchor = AnchorFromReport(reported, Report(1.0, 1024 * i, 1024 * i, 0.03));
-  EXPECT_NEAR(anchor.hostSeconds, 1.0 - 0.0005 + 0.03, 1e-12);  // the sink's own figure only
+  const HeardAnchor anchor = AnchorFromReport(any, Report(2.0, read + 441, read, 0.03));
+  EXPECT_NEAR(anchor.hostSeconds, 2.0 + 0.01 - 0.0005 + 0.03, 1e-12);
 }
 
 TEST(ServerReports, TheQuantumFollowsTheGraphWhenItChanges) {
