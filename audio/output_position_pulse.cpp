@@ -7,6 +7,7 @@
 
 #if defined(__linux__) && !defined(__EMSCRIPTEN__)
 #include <dlfcn.h>
+#include <time.h>
 #include <pulse/context.h>
 #include <pulse/def.h>
 #include <pulse/mainloop.h>
@@ -47,6 +48,23 @@ double BytesPerFrame(const OutputPosition& position) {
       ma_get_bytes_per_frame(device.playback.internalFormat, device.playback.internalChannels));
 }
 
+// When the server took the report, on the monotonic clock. The report carries it as wall-clock
+// time (the server's, on a local server); the completion callback may run well after it on a
+// busy machine, so the report is dated by that time, moved onto the monotonic clock by the two
+// clocks' present difference. A wall clock that jumped (a time out of the last second) falls back
+// to the arrival less the transport.
+double SnapshotHostSeconds(const pa_timing_info& info, double arrivalHost) {
+  timespec wall;
+  clock_gettime(CLOCK_REALTIME, &wall);
+  const double wallNow =
+      static_cast<double>(wall.tv_sec) + static_cast<double>(wall.tv_nsec) * 1e-9;
+  const double taken = static_cast<double>(info.timestamp.tv_sec) +
+                       static_cast<double>(info.timestamp.tv_usec) * 1e-6;
+  const double age = wallNow - taken;
+  if (age >= 0.0 && age < 1.0) return arrivalHost - age;
+  return arrivalHost - static_cast<double>(info.transport_usec) * 1e-6;
+}
+
 void OnTimingInfo(pa_stream* stream, int success, void* userData) {
   OutputPosition& position = *static_cast<OutputPosition*>(userData);
   const double host = MonotonicSeconds();
@@ -55,15 +73,15 @@ void OnTimingInfo(pa_stream* stream, int success, void* userData) {
   if (success == 0 || info == nullptr || info->write_index_corrupt || info->read_index_corrupt) {
     return;
   }
-  // The report's own timestamp is wall-clock time: it is dated on arrival instead.
   const double bytesPerFrame = BytesPerFrame(position);
   ServerReport report;
-  report.hostSeconds = host;
+  report.hostSeconds = SnapshotHostSeconds(*info, host);
   report.writeFrames =
       static_cast<std::int64_t>(static_cast<double>(info->write_index) / bytesPerFrame);
   report.readFrames =
       static_cast<std::int64_t>(static_cast<double>(info->read_index) / bytesPerFrame);
-  report.transportSeconds = static_cast<double>(info->transport_usec) * 1e-6;
+  // Dated at the server's snapshot, the transport since is already counted.
+  report.transportSeconds = 0.0;
   report.sinkSeconds = static_cast<double>(info->sink_usec) * 1e-6;
   // The write index counts what left the library's staging buffer, which is what the data
   // callback produced less what that buffer still holds: the anchor is in produced frames.
