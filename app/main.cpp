@@ -2,10 +2,12 @@
 // fixed order, the frame loop driven by the song clock, and shutdown in a fixed order
 // (docs/how-it-runs.md). It owns every object of the run and hands them by reference to the
 // operations; DemoState is the one process-wide state.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <thread>
 
 #include "app/build_resolution.h"
 #include "app/options.h"
@@ -46,6 +48,20 @@ float PictureSeconds(float heardSeconds, double offsetSeconds, double startSecon
   if (offsetSeconds == 0.0) return heardSeconds;
   const double shifted = static_cast<double>(heardSeconds) - offsetSeconds;
   return static_cast<float>(shifted < startSeconds ? startSeconds : shifted);
+}
+
+// The first frame of a run shows the song's start when the listener hears it, not while the
+// output's buffer fills: waits for that, pumping window events, and returns true when a close
+// request or Escape came meanwhile. Gives up waiting after a few seconds (a song that cannot
+// start): the frames then show the start until it does.
+bool WaitUntilSongHeard(tc::MusicPlayer& music) {
+  constexpr int kMaxWaitMilliseconds = 3000;
+  for (int waited = 0; waited < kMaxWaitMilliseconds; ++waited) {
+    if (tc::PumpWindowEvents()) return true;
+    if (tc::SongHeard(music)) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return tc::PumpWindowEvents();
 }
 
 }  // namespace
@@ -115,14 +131,21 @@ int main(int argc, char** argv) {
   }
 
   // A close request or Escape that arrived during start-up ends the run before its first frame.
-  bool quit = tc::PumpWindowEvents();
+  bool quit = WaitUntilSongHeard(music);
   tc::FrameRenderer renderer = tc::StackRenderer(stack);
+  // From reading the clock to presenting the frame, averaged over the last few frames.
+  constexpr double kPresentLeadWeight = 0.25;
+  double presentLead = 0.0;
   while (!quit) {
-    const float heardSeconds = tc::ReadSongClock(music);
+    // The frame shows what is heard when it reaches the screen: the clock is read that far ahead,
+    // going by how long the last frames took from reading it to presenting.
+    const double readAt = tc::MonotonicSeconds();
+    const float heardSeconds = tc::ReadSongClock(music, presentLead);
     const float songSeconds = PictureSeconds(heardSeconds, avOffsetSeconds, startSeconds);
     const tc::FrameEvents events = tc::RunChoreographyFrame(
         state, constants.projectionMatrix, table, songSeconds, std::cout, renderer);
     tc::PresentFrame(stack.device);
+    presentLead += kPresentLeadWeight * (tc::MonotonicSeconds() - readAt - presentLead);
     // Each beat line reaches a pipe or file as it happens: one write per beat.
     if (events.newBeat) std::cout.flush();
     // Window events are handled once per pass, so Escape and a close request take effect after
@@ -138,7 +161,7 @@ int main(int argc, char** argv) {
       std::srand(1);
       constants = tc::SceneConstants{};
       tc::BindCubeTexture(stack.device, stack.scene, state.textureIndex);
-      quit = false;
+      quit = WaitUntilSongHeard(music);
     } else {
       quit = closed || ended;
     }

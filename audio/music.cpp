@@ -83,8 +83,8 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
   return StartupOk();
 }
 
-float ReadSongClock(MusicPlayer& player) {
-  const double host = MonotonicSeconds();
+float ReadSongClock(MusicPlayer& player, double leadSeconds) {
+  const double host = MonotonicSeconds() + leadSeconds;
   std::uint64_t frames = 0;
   HeardNote note;
   std::uint32_t epoch = 0;
@@ -93,6 +93,11 @@ float ReadSongClock(MusicPlayer& player) {
                      epoch == player.seekEpoch.load(std::memory_order_relaxed);
   note.mixedSeconds = static_cast<double>(frames) / static_cast<double>(player.songSampleRate);
   return static_cast<float>(AdvanceSongClock(player.clock, noted ? &note : nullptr, host));
+}
+
+bool SongHeard(MusicPlayer& player) {
+  ReadSongClock(player);
+  return player.clock.heard;
 }
 
 float ReadSongCursor(MusicPlayer& player) {

@@ -39,9 +39,13 @@ struct MusicPlayer {
 // Starts the song at `startSeconds`; `mute` plays it at zero volume, its clock unchanged.
 StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, double startSeconds,
                          bool mute);
-// The position heard now, in seconds: smooth, never backwards, held at the start (or the point
-// sought) until the listener hears it.
-float ReadSongClock(MusicPlayer& player);
+// The position heard now, or `leadSeconds` from now (when the frame being drawn will be on
+// screen), in seconds: smooth, never backwards, held at the start (or the point sought) until
+// the listener hears it.
+float ReadSongClock(MusicPlayer& player, double leadSeconds = 0.0);
+// Whether the listener has heard past where the song was started or last sought to (the clock
+// reads that point until then). Reads the clock.
+bool SongHeard(MusicPlayer& player);
 // The library's own cursor, as the clock was before it was smoothed (0.0 when the query fails).
 float ReadSongCursor(MusicPlayer& player);
 // Moves the song to `seconds` and restarts the clock there (the clock may go back only here).
