@@ -50,10 +50,9 @@ float PictureSeconds(float heardSeconds, double offsetSeconds, double startSecon
   return static_cast<float>(shifted < startSeconds ? startSeconds : shifted);
 }
 
-// The first frame of a run shows the song's start when the listener hears it, not while the
-// output's buffer fills: waits for that, pumping window events, and returns true when a close
-// request or Escape came meanwhile. Gives up waiting after a few seconds (a song that cannot
-// start): the frames then show the start until it does.
+// Waits until the listener hears the song's start (or the point a restart sought), pumping window
+// events; true when a close request or Escape came meanwhile. Gives up after a few seconds (a song
+// that cannot start): the frames then show the start until it does.
 bool WaitUntilSongHeard(tc::MusicPlayer& music) {
   constexpr int kMaxWaitMilliseconds = 3000;
   for (int waited = 0; waited < kMaxWaitMilliseconds; ++waited) {
@@ -131,11 +130,14 @@ int main(int argc, char** argv) {
   }
 
   // A close request or Escape that arrived during start-up ends the run before its first frame.
-  bool quit = WaitUntilSongHeard(music);
+  bool quit = tc::PumpWindowEvents();
   tc::FrameRenderer renderer = tc::StackRenderer(stack);
   // From reading the clock to presenting the frame, averaged over the last few frames.
   constexpr double kPresentLeadWeight = 0.25;
   double presentLead = 0.0;
+  // The first frame of a run shows the song's start: drawn while the output's buffer fills, it
+  // is presented when the listener hears the start.
+  bool firstFrame = true;
   while (!quit) {
     // The frame shows what is heard when it reaches the screen: the clock is read that far ahead,
     // going by how long the last frames took from reading it to presenting.
@@ -144,8 +146,12 @@ int main(int argc, char** argv) {
     const float songSeconds = PictureSeconds(heardSeconds, avOffsetSeconds, startSeconds);
     const tc::FrameEvents events = tc::RunChoreographyFrame(
         state, constants.projectionMatrix, table, songSeconds, std::cout, renderer);
+    if (firstFrame && WaitUntilSongHeard(music)) break;
     tc::PresentFrame(stack.device);
-    presentLead += kPresentLeadWeight * (tc::MonotonicSeconds() - readAt - presentLead);
+    if (!firstFrame) {
+      presentLead += kPresentLeadWeight * (tc::MonotonicSeconds() - readAt - presentLead);
+    }
+    firstFrame = false;
     // Each beat line reaches a pipe or file as it happens: one write per beat.
     if (events.newBeat) std::cout.flush();
     // Window events are handled once per pass, so Escape and a close request take effect after
@@ -161,7 +167,8 @@ int main(int argc, char** argv) {
       std::srand(1);
       constants = tc::SceneConstants{};
       tc::BindCubeTexture(stack.device, stack.scene, state.textureIndex);
-      quit = WaitUntilSongHeard(music);
+      firstFrame = true;
+      quit = false;
     } else {
       quit = closed || ended;
     }

@@ -574,11 +574,12 @@ def run(args):
         picture_errors.append(arrival - heard - (printed - song_frame / RATE))
     if not picture_errors:
         raise RuntimeError(f"no beat to measure: lines for beats {first_beat}-{last_beat} only")
-    # The run's first line (its starting beat, printed by the first frame) against the moment the
-    # song's first sample was heard: the first frame should not come before the sound.
-    first_arrival = beats[first_beat][0]
-    start_heard = recorder.time_of(song_first + offsets[0][1])
-    first_line = first_arrival - start_heard
+    # From the top, the first line (beat 0, printed by the first frame) against the moment the
+    # song's first sample was heard: the first frame should not come before the sound. (A late
+    # start announces its beat at start-up, before the song plays.)
+    first_line = None
+    if not args.start:
+        first_line = beats[first_beat][0] - recorder.time_of(song_first + offsets[0][1])
     line_errors = np.array(line_errors)
     errors = np.array(picture_errors)
     magnitude = np.abs(errors)
@@ -590,7 +591,8 @@ def run(args):
               f"p95 |error| {p95 * 1000:.1f} ms, max {worst * 1000:+.1f} ms; line minus kick "
               f"median {float(np.median(line_errors)) * 1000:+.1f} ms, p95 {line_p95 * 1000:.1f} ms,"
               f" max {float(line_errors.max()) * 1000:+.1f} ms; "
-              f"first line minus start heard {first_line * 1000:+.0f} ms; "
+              + (f"first line minus start heard {first_line * 1000:+.0f} ms; "
+                 if first_line is not None else "") +
               f"song {song_first / RATE:.1f}-{song_last / RATE:.1f} s, gaps {len(gaps)} "
               f"({sum(g for _, g in gaps) * 1000:.0f} ms inserted), silences {len(silences)}, "
               f"pieces not found {len(lost)}, "
