@@ -3,7 +3,6 @@
 // data callback there, so libpulse is called from the data callback and the completion callbacks
 // it starts, and from nowhere else.
 #include "audio/output_position.h"
-#include <cstdlib>
 
 #if defined(__linux__) && !defined(__EMSCRIPTEN__)
 #include <dlfcn.h>
@@ -83,8 +82,9 @@ void OnTimingInfo(pa_stream* stream, int success, void* userData) {
   // Dated at the server's snapshot, the transport since is already counted.
   report.transportSeconds = 0.0;
   report.sinkSeconds = static_cast<double>(info->sink_usec) * 1e-6;
-  // The write index counts what left the library's staging buffer, which is what the data
-  // callback produced less what that buffer still holds: the anchor is in produced frames.
+  // The write index counts what left the library's staging buffer: what the data callback
+  // produced less what that buffer still holds. Produced frames and the write index count
+  // alike, so the anchor dates every frame produced.
   position.anchor = AnchorFromReport(position.server, report);
   position.anchored = true;
   position.reported = true;
