@@ -1,12 +1,34 @@
 #include "app/show.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <ostream>
+#include <thread>
 
 #include "app/start_position.h"
+#include "audio/output_position.h"
 #include "base/resource_lookup.h"
 
 namespace tc {
+namespace {
+
+// How fast the present lead follows the frames' own time from reading the clock to presenting.
+constexpr double kPresentLeadWeight = 0.25;
+
+#if !defined(__EMSCRIPTEN__)
+// Waits until the listener hears the song's start (or the point a restart sought), pumping window
+// events so a close or Escape meanwhile is seen. Gives up after a few seconds (a song that cannot
+// start): the frames then show the start until it does.
+void WaitUntilSongHeard(MusicPlayer& music) {
+  constexpr int kMaxWaitMilliseconds = 3000;
+  for (int waited = 0; waited < kMaxWaitMilliseconds; ++waited) {
+    if (PumpWindowEvents() || SongHeard(music)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+#endif
+
+}  // namespace
 
 StartupStatus OpenShow(const PlaybackOptions& options, const StackOptions& stackOptions,
                        DemoState& state, Show& show, std::ostream& beatLog) {
@@ -38,7 +60,8 @@ StartupStatus StartShowMusic(Show& show) {
 }
 
 float ShowPictureSeconds(Show& show) {
-  const float heardSeconds = ReadSongClock(show.music);
+  show.clockReadAt = MonotonicSeconds();
+  const float heardSeconds = ReadSongClock(show.music, show.presentLead);
   const double offsetSeconds = show.options.avOffsetMs / 1000.0;
   if (offsetSeconds == 0.0) return heardSeconds;
   const double shifted = static_cast<double>(heardSeconds) - offsetSeconds;
@@ -49,7 +72,15 @@ FrameEvents DrawShowFrame(DemoState& state, Show& show, float songSeconds, std::
   FrameRenderer renderer = StackRenderer(show.stack);
   const FrameEvents events = RunChoreographyFrame(state, show.stack.constants.projectionMatrix,
                                                   show.table, songSeconds, beatLog, renderer);
+#if !defined(__EMSCRIPTEN__)
+  if (show.firstFrame) WaitUntilSongHeard(show.music);
+#endif
   PresentFrame(show.stack.device);
+  if (!show.firstFrame) {
+    show.presentLead +=
+        kPresentLeadWeight * (MonotonicSeconds() - show.clockReadAt - show.presentLead);
+  }
+  show.firstFrame = false;
   // Each beat line reaches a pipe or file as it happens: one write per beat.
   if (events.newBeat) beatLog.flush();
   return events;
@@ -62,6 +93,7 @@ void RestartShow(DemoState& state, Show& show) {
   std::srand(1);
   show.stack.constants = SceneConstants{};
   BindCubeTexture(show.stack.device, show.stack.scene, state.textureIndex);
+  show.firstFrame = true;
 }
 
 void CloseShow(Show& show) {

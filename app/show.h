@@ -28,6 +28,13 @@ struct Show {
   ResourcePaths resources;
   // Where the song (re)started: the picture never reads before it.
   double startSeconds = 0.0;
+  // From reading the clock to presenting the frame, averaged over the last few frames: the clock
+  // is read that far ahead, so a frame shows what is heard when it reaches the screen.
+  double presentLead = 0.0;
+  double clockReadAt = 0.0;
+  // The first frame of a run (and of a loop's restart) shows the song's start: drawn while the
+  // output's buffer fills, it is presented when the listener hears the start.
+  bool firstFrame = true;
 };
 
 // Finds the files, opens the drawing stack, builds the shape table and replays a late start up to
@@ -39,12 +46,14 @@ StartupStatus OpenShow(const PlaybackOptions& options, const StackOptions& stack
 // drawing stack as well.
 StartupStatus StartShowMusic(Show& show);
 
-// The picture's time for what the listener hears now: a positive offset shows the picture later
-// than the sound. It never reads before the point the song (re)started from.
+// The picture's time for what the listener hears when this frame reaches the screen: a positive
+// offset shows the picture later than the sound. It never reads before the point the song
+// (re)started from.
 float ShowPictureSeconds(Show& show);
 
 // One frame at `songSeconds`: the choreography's pass, presented, and its beat line (if any)
-// handed to `beatLog` at once.
+// handed to `beatLog` at once. A run's first frame is held until its start is heard (not on a
+// page, which may not block: there the audio starts with the show).
 FrameEvents DrawShowFrame(DemoState& state, Show& show, float songSeconds, std::ostream& beatLog);
 
 // A new run from the top: the song from 0, a fresh DemoState, the random sequence and the

@@ -2,30 +2,24 @@
 // program opens itself (audio/output_device.cpp).
 #include "audio/music.h"
 
-#include <chrono>
-
 #include "assets/song_file.h"
 
 namespace tc {
 
 namespace {
 
-double HostSeconds() {
-  using Seconds = std::chrono::duration<double>;
-  return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-// On the audio thread: mixing the engine's graph reads decoded memory only, and the note of where
-// the song's cursor now stands is a few atomic stores, never a lock.
+// On the audio thread: mixing the engine's graph reads decoded memory only; noting the song's
+// cursor asks the output where the listener is (a call into its own client library at most) and
+// publishes with a few atomic stores, never a lock.
 void MixEngine(ma_device* device, void* output, const void* /*input*/, ma_uint32 frameCount) {
   MusicPlayer& player = *static_cast<MusicPlayer*>(device->pUserData);
+  // Read before the mix: a seek asked for before this mix is applied by it.
+  const std::uint32_t epoch = player.seekEpoch.load(std::memory_order_acquire);
   ma_engine_read_pcm_frames(&player.engine, output, frameCount, nullptr);
   ma_uint64 frames = 0;
-  if (player.songMixing.load(std::memory_order_acquire) &&
-      ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) == MA_SUCCESS) {
-    PublishMixStamp(player.mixStamp, frames, HostSeconds());
-  }
+  const bool songMixed = player.songMixing.load(std::memory_order_acquire) &&
+                         ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) == MA_SUCCESS;
+  NotePositionAfterMix(player.position, frameCount, songMixed, frames, epoch);
 }
 
 // The song is decoded into memory ahead of the audio thread, which then only copies samples and
@@ -40,25 +34,6 @@ ma_uint32 SongLoadFlags(double startSeconds) {
   return MA_SOUND_FLAG_DECODE;
 #endif
   return startSeconds > 0.0 ? MA_SOUND_FLAG_DECODE : MA_SOUND_FLAG_DECODE | MA_SOUND_FLAG_ASYNC;
-}
-
-// The song's cursor in frames; 0 when the query fails.
-ma_uint64 CursorFrames(MusicPlayer& player) {
-  ma_uint64 frames = 0;
-  if (player.songSampleRate == 0 ||
-      ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) != MA_SUCCESS) {
-    return 0;
-  }
-  return frames;
-}
-
-SongClockConfig ClockConfig(const MusicPlayer& player) {
-  SongClockConfig config;
-  config.periodSeconds = OutputPeriodSeconds(player.output);
-  // The clock aims below the cursor's steps: the latency it is given is counted from there.
-  config.latencySeconds =
-      OutputLatencySeconds(player.output) - kSongClockMarginPeriods * config.periodSeconds;
-  return config;
 }
 
 void FailCleanly(MusicPlayer& player) {
@@ -77,6 +52,7 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
   if (!status.ok) return status;
   status = OpenOutputDevice(player.output, MixEngine, &player);
   if (!status.ok) return status;
+  OpenOutputPosition(player.position, player.output.device, player.mixStamp);
 
   ma_engine_config config = ma_engine_config_init();
   config.pDevice = &player.output.device;
@@ -112,21 +88,21 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
   return StartupOk();
 }
 
-float ReadSongClock(MusicPlayer& player) {
-  const double host = HostSeconds();
-  const ma_uint64 frames = CursorFrames(player);
-  const double cursor =
-      player.songSampleRate == 0 ? 0.0 : static_cast<double>(frames) / player.songSampleRate;
-  const bool playing = ma_sound_is_playing(&player.song) == MA_TRUE;
-  // The audio thread's note dates the cursor's value when it is of that same value (not while a
-  // seek is pending, nor when the note was being rewritten).
-  double since = -1.0;
-  std::uint64_t notedFrames = 0;
-  double notedHost = 0.0;
-  if (ReadMixStamp(player.mixStamp, notedFrames, notedHost) && notedFrames == frames) {
-    since = notedHost;
-  }
-  return static_cast<float>(AdvanceSongClock(player.clock, cursor, since, host, playing));
+float ReadSongClock(MusicPlayer& player, double leadSeconds) {
+  const double host = MonotonicSeconds() + leadSeconds;
+  std::uint64_t frames = 0;
+  HeardNote note;
+  std::uint32_t epoch = 0;
+  const bool noted = player.songSampleRate != 0 &&
+                     ReadMixStamp(player.mixStamp, frames, note.heardHostSeconds, epoch) &&
+                     epoch == player.seekEpoch.load(std::memory_order_relaxed);
+  note.mixedSeconds = static_cast<double>(frames) / static_cast<double>(player.songSampleRate);
+  return static_cast<float>(AdvanceSongClock(player.clock, noted ? &note : nullptr, host));
+}
+
+bool SongHeard(MusicPlayer& player) {
+  ReadSongClock(player);
+  return player.clock.heard;
 }
 
 float ReadSongCursor(MusicPlayer& player) {
@@ -139,7 +115,8 @@ void SeekSong(MusicPlayer& player, double seconds) {
   // Applied by the audio thread at its next period; until then the cursor reads the target.
   const double frame = seconds * static_cast<double>(player.songSampleRate);
   ma_sound_seek_to_pcm_frame(&player.song, static_cast<ma_uint64>(frame + 0.5));
-  ResetSongClock(player.clock, ClockConfig(player), seconds);
+  player.seekEpoch.fetch_add(1, std::memory_order_release);
+  ResetSongClock(player.clock, seconds);
 }
 
 void StopMusic(MusicPlayer& player) {
@@ -159,6 +136,7 @@ void ShutdownMusic(MusicPlayer& player) {
     ma_engine_uninit(&player.engine);
     player.engineReady = false;
   }
+  CloseOutputPosition(player.position);
   CloseOutputDevice(player.output);
 }
 

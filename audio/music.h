@@ -3,9 +3,11 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include "audio/mix_stamp.h"
 #include "audio/output_device.h"
+#include "audio/output_position.h"
 #include "audio/song_clock.h"
 #include "base/resource_paths.h"
 #include "base/status.h"
@@ -24,17 +26,26 @@ struct MusicPlayer {
   bool songReady = false;
   ma_uint32 songSampleRate = 0;
   SongClock clock;
-  // The audio thread notes each mix's end here once the song exists (the engine starts the device
-  // before the song is loaded).
+  // The audio thread notes here, after each mix once the song exists, how far the song is mixed
+  // and when the listener hears that point; `position` is how it finds out.
+  OutputPosition position;
   MixStamp mixStamp;
   std::atomic<bool> songMixing{false};
+  // Counts seeks: a note from a mix that began before the latest seek is not of the song as it
+  // is now.
+  std::atomic<std::uint32_t> seekEpoch{0};
 };
 
 // Starts the song at `startSeconds`; `mute` plays it at zero volume, its clock unchanged.
 StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, double startSeconds,
                          bool mute);
-// The position heard now, in seconds: smooth between the library's cursor steps, never backwards.
-float ReadSongClock(MusicPlayer& player);
+// The position heard now, or `leadSeconds` from now (when the frame being drawn will be on
+// screen), in seconds: smooth, never backwards, held at the start (or the point sought) until
+// the listener hears it.
+float ReadSongClock(MusicPlayer& player, double leadSeconds = 0.0);
+// Whether the listener has heard past where the song was started or last sought to (the clock
+// reads that point until then). Reads the clock.
+bool SongHeard(MusicPlayer& player);
 // The library's own cursor, as the clock was before it was smoothed (0.0 when the query fails).
 float ReadSongCursor(MusicPlayer& player);
 // Moves the song to `seconds` and restarts the clock there (the clock may go back only here).

@@ -1,36 +1,31 @@
 #include "audio/output_device.h"
 
-#if defined(__EMSCRIPTEN__)
-#include <emscripten.h>
-#endif
-
 namespace tc {
 namespace {
 
-// Sized by measurement on a PulseAudio null sink, the whole song with the renderer and one busy
-// process per core sharing two cores (docs/sync.md). The server's queue is about one period long,
-// so a stall of the machine longer than that is a dropout: with 50 ms periods the server ran dry
-// once in each of two runs, with 100 ms in two of the last seven (gaps of 71 and 147 ms); 200 ms
-// played through in every run. The price is a coarser cursor (docs/benchmarks.md). Nothing here
-// is interactive, and the latency is taken out of the clock.
-#if defined(__EMSCRIPTEN__)
+// The period is the step in which the mix (and the song's cursor) advances. The song clock runs
+// from the output's report of what is heard, not from these steps, so the period no longer
+// carries the margin for a stalled machine (docs/sync.md).
+#ifdef _WIN32
+// WASAPI's audio clock dates the position whatever the period. Wine's driver, where the Windows
+// build is tested, broke up with 50 ms periods (hundreds of underruns in a minute, with 3 or 12
+// periods); 3 x 200 ms is what it was measured with before.
+constexpr ma_uint32 kPeriodMilliseconds = 200;
+constexpr ma_uint32 kPeriodCount = 3;
+#elif defined(__EMSCRIPTEN__)
 // On a page the browser's audio runs on its own thread and never starves behind our frames; the
 // library rounds the period up to a power of two (4096 frames at 44.1 and 48 kHz).
 constexpr ma_uint32 kPeriodMilliseconds = 80;
-#else
-constexpr ma_uint32 kPeriodMilliseconds = 200;
-#endif
 constexpr ma_uint32 kPeriodCount = 3;
-#if defined(__EMSCRIPTEN__)
-
-// What the page's AudioContext adds after a buffer leaves the script node: its own processing
-// (baseLatency) and the way to the speaker (outputLatency), as the browser reports them now.
-EM_JS(double, WebContextLatencySeconds, (int deviceIndex), {
-  const device = window.miniaudio && window.miniaudio.get_device_by_index(deviceIndex);
-  if (!device || !device.webaudio) return 0.0;
-  const context = device.webaudio;
-  return (context.baseLatency || 0) + (context.outputLatency || 0);
-});
+#else
+// Not shorter: PipeWire runs its whole graph at the smallest latency any client asks for, and
+// 20 ms periods pulled it to 128-frame quanta that these two cores could not serve; with 50 ms
+// the graph ran 2048-frame quanta. On PulseAudio and PipeWire the margin is the server's buffer,
+// asked for once the device runs (output_position_pulse.cpp; the backend's own target is one
+// period whatever the count); on ALSA it is the device buffer, all periods: 600 ms, what 3 x
+// 200 ms gave before.
+constexpr ma_uint32 kPeriodMilliseconds = 50;
+constexpr ma_uint32 kPeriodCount = 12;
 #endif
 
 ma_result OpenWithPriority(OutputDevice& output, ma_thread_priority priority,
@@ -69,31 +64,6 @@ StartupStatus OpenOutputDevice(OutputDevice& output, ma_device_data_proc callbac
                           ma_result_description(result), static_cast<int>(result));
   }
   return StartupOk();
-}
-
-double OutputPeriodSeconds(const OutputDevice& output) {
-  const ma_device& device = output.device;
-  if (device.playback.internalSampleRate == 0) return 0.0;
-  return static_cast<double>(device.playback.internalPeriodSizeInFrames) /
-         static_cast<double>(device.playback.internalSampleRate);
-}
-
-double OutputLatencySeconds(const OutputDevice& output) {
-  const double period = OutputPeriodSeconds(output);
-#if defined(__EMSCRIPTEN__)
-  // The script node plays each buffer it is handed one buffer later: the cursor at the end of a
-  // mix leads what is heard by two periods, plus what the context reports after the node.
-  return 2.0 * period + WebContextLatencySeconds(output.device.webaudio.deviceIndex);
-#endif
-  // The cursor stands at the end of the period just mixed, and PulseAudio queues up to its target
-  // length (miniaudio asks for one period) and more in the sink: measured on a null sink, idle and
-  // busy, the cursor at the end of a mix leads what leaves the sink by 2.4 periods with 200 ms
-  // periods (1.9 with 100 ms). Elsewhere the device buffer is taken as full: all its periods.
-  if (output.device.pContext != nullptr &&
-      output.device.pContext->backend == ma_backend_pulseaudio) {
-    return 2.4 * period;
-  }
-  return period * static_cast<double>(output.device.playback.internalPeriods);
 }
 
 void CloseOutputDevice(OutputDevice& output) {

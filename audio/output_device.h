@@ -1,6 +1,6 @@
 // The playback device the song's engine mixes into, opened by the program rather than by the
-// engine so its audio thread can be raised above the renderer's threads and its buffer sized for
-// a busy machine.
+// engine so its audio thread can be raised above the renderer's threads and its period chosen for
+// the song clock. Where the listener is in its output: audio/output_position.h.
 #pragma once
 
 #include "base/status.h"
@@ -21,11 +21,6 @@ struct OutputDevice {
 // and channel count. `callback` runs on the audio thread with `userData` as the device's user data
 // and must not block.
 StartupStatus OpenOutputDevice(OutputDevice& output, ma_device_data_proc callback, void* userData);
-
-// The device's period: the step in which the mixer (and with it the song's cursor) advances.
-double OutputPeriodSeconds(const OutputDevice& output);
-// From mixing a frame to hearing it: the device's whole buffer.
-double OutputLatencySeconds(const OutputDevice& output);
 
 // Stops the device if it runs and uninitialises what OpenOutputDevice initialised.
 void CloseOutputDevice(OutputDevice& output);
