@@ -102,10 +102,10 @@ TEST(PositionSources, EachBackendAsksItsOwnAndTheRestFallBackToTheWholeBuffer) {
   EXPECT_EQ(ChoosePositionSource(ma_backend_alsa, true), PositionSource::kPcmDelay);
   EXPECT_EQ(ChoosePositionSource(ma_backend_wasapi, true), PositionSource::kDeviceClock);
   EXPECT_EQ(ChoosePositionSource(ma_backend_null, false), PositionSource::kNullClock);
+  EXPECT_EQ(ChoosePositionSource(ma_backend_webaudio, false), PositionSource::kPageContext);
   // Functions missing from the client library, and backends with no position we read.
   EXPECT_EQ(ChoosePositionSource(ma_backend_pulseaudio, false), PositionSource::kWholeBuffer);
   EXPECT_EQ(ChoosePositionSource(ma_backend_alsa, false), PositionSource::kWholeBuffer);
-  EXPECT_EQ(ChoosePositionSource(ma_backend_webaudio, true), PositionSource::kWholeBuffer);
   EXPECT_EQ(ChoosePositionSource(ma_backend_jack, true), PositionSource::kWholeBuffer);
 }
 
