@@ -12,7 +12,7 @@
 namespace tc {
 namespace {
 
-// How fast the present lead follows the frames' own time from reading the clock to presenting.
+// How fast the present lead and the frame interval follow the frames' own times.
 constexpr double kPresentLeadWeight = 0.25;
 
 #if !defined(__EMSCRIPTEN__)
@@ -61,7 +61,8 @@ StartupStatus StartShowMusic(Show& show) {
 
 float ShowPictureSeconds(Show& show) {
   show.clockReadAt = MonotonicSeconds();
-  const float heardSeconds = ReadSongClock(show.music, show.presentLead);
+  const float heardSeconds =
+      ReadSongClock(show.music, show.presentLead + 0.5 * show.frameInterval);
   const double offsetSeconds = show.options.avOffsetMs / 1000.0;
   if (offsetSeconds == 0.0) return heardSeconds;
   const double shifted = static_cast<double>(heardSeconds) - offsetSeconds;
@@ -76,10 +77,13 @@ FrameEvents DrawShowFrame(DemoState& state, Show& show, float songSeconds, std::
   if (show.firstFrame) WaitUntilSongHeard(show.music);
 #endif
   PresentFrame(show.stack.device);
+  const double presentedAt = MonotonicSeconds();
   if (!show.firstFrame) {
-    show.presentLead +=
-        kPresentLeadWeight * (MonotonicSeconds() - show.clockReadAt - show.presentLead);
+    show.presentLead += kPresentLeadWeight * (presentedAt - show.clockReadAt - show.presentLead);
+    show.frameInterval +=
+        kPresentLeadWeight * (presentedAt - show.presentedAt - show.frameInterval);
   }
+  show.presentedAt = presentedAt;
   show.firstFrame = false;
   // Each beat line reaches a pipe or file as it happens: one write per beat.
   if (events.newBeat) beatLog.flush();

@@ -28,10 +28,14 @@ struct Show {
   ResourcePaths resources;
   // Where the song (re)started: the picture never reads before it.
   double startSeconds = 0.0;
-  // From reading the clock to presenting the frame, averaged over the last few frames: the clock
-  // is read that far ahead, so a frame shows what is heard when it reaches the screen.
+  // A frame stays on the screen from its present to the next one, so it shows what is heard
+  // midway through that time: the clock is read ahead by the time from reading it to presenting
+  // plus half the time between presents, each averaged over the last few frames. (Read for the
+  // present alone, every beat showed on average half a frame late.)
   double presentLead = 0.0;
+  double frameInterval = 0.0;
   double clockReadAt = 0.0;
+  double presentedAt = 0.0;
   // The first frame of a run (and of a loop's restart) shows the song's start: drawn while the
   // output's buffer fills, it is presented when the listener hears the start.
   bool firstFrame = true;
