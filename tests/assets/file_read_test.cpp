@@ -6,24 +6,19 @@
 #include <string>
 
 #include "assets/file_read.h"
+#include "scratch_file_test.h"
 #include "test_files.h"
 
 namespace tc {
 namespace {
 
-class FileRead : public ::testing::Test {
+class FileRead : public test::ScratchFileTest {
  protected:
-  void SetUp() override {
-    dir_ = test::MakeScratchDir("read");
-    path_ = dir_ + "/file.bin";
-  }
-  void TearDown() override { test::RemoveTree(dir_); }
+  FileRead() : ScratchFileTest("read", "file.bin") {}
   std::string Bytes() const {
     return std::string(reinterpret_cast<const char*>(bytes_.data), bytes_.size);
   }
 
-  std::string dir_;
-  std::string path_;
   FileBytes bytes_;
 };
 

@@ -9,18 +9,15 @@
 #include <string>
 
 #include "assets/song_file.h"
+#include "scratch_file_test.h"
 #include "test_files.h"
 
 namespace tc {
 namespace {
 
-class SongCheck : public ::testing::Test {
+class SongCheck : public test::ScratchFileTest {
  protected:
-  void SetUp() override {
-    dir_ = test::MakeScratchDir("song");
-    path_ = dir_ + "/audio.mp3";
-  }
-  void TearDown() override { test::RemoveTree(dir_); }
+  SongCheck() : ScratchFileTest("song", "audio.mp3") {}
   void ExpectRefused(const char* reason) {
     const StartupStatus status = CheckSongFile(path_.c_str());
     EXPECT_FALSE(status.ok);
@@ -28,8 +25,6 @@ class SongCheck : public ::testing::Test {
     EXPECT_NE(std::strstr(status.message, path_.c_str()), nullptr) << status.message;
     EXPECT_NE(std::strstr(status.message, reason), nullptr) << status.message;
   }
-  std::string dir_;
-  std::string path_;
 };
 
 TEST_F(SongCheck, AShortMp3Passes) {
