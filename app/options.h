@@ -29,8 +29,8 @@ struct OptionsResult {
   char error[256] = {};
 };
 
-// Pure: reads argv[1..argc-1] and touches nothing else. `program` names the executable in the
-// usage text and in error lines.
+// Pure: reads argv[1..argc-1] and touches nothing else. The error names the option, not the
+// program: the caller puts the executable's name in front of it.
 OptionsResult ParseOptions(int argc, const char* const* argv);
 
 // The usage text for --help, several lines ending in a newline.
