@@ -36,12 +36,14 @@ else
   [ "$crlf" -eq 0 ] || fail "$readme: $crlf lines end in CR LF"
 fi
 text=$(tr -d '\r' < "$file")
-echo "$text" | head -n 1 | grep -q -x '# Tumblecrate' || fail "$readme: first line is not '# Tumblecrate'"
+# Here-strings, not pipes from echo: grep -q and head stop reading early, and under pipefail the
+# writer's broken pipe would fail a check that held.
+[ "${text%%$'\n'*}" = '# Tumblecrate' ] || fail "$readme: first line is not '# Tumblecrate'"
 for word in 'scripts/' 'cmake ' 'ctest' 'build/'; do
-  ! echo "$text" | grep -q -F "$word" || fail "$readme names '$word': a repository command"
+  ! grep -q -F -- "$word" <<<"$text" || fail "$readme names '$word': a repository command"
 done
 for needed in Escape --fullscreen LICENSE THIRD-PARTY-NOTICES 'exit code'; do
-  echo "$text" | grep -q -i -F -- "$needed" || fail "$readme does not mention '$needed'"
+  grep -q -i -F -- "$needed" <<<"$text" || fail "$readme does not mention '$needed'"
 done
 
 links=$(echo "$text" | grep -o -E '\]\([^):]+\)' | sed -E 's/^\]\((.*)\)$/\1/')
