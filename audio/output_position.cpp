@@ -80,24 +80,47 @@ bool AskAlsa(OutputPosition& position, std::int64_t framesBefore, double hostSec
 }
 
 #if defined(__EMSCRIPTEN__)
-// What the page's AudioContext adds after a buffer leaves the script node: its own processing
-// (baseLatency) and the way to the speaker (outputLatency), as the browser reports them now.
-EM_JS(double, WebContextLatencySeconds, (int deviceIndex), {
+// The bodies are JavaScript.
+// clang-format off
+// The script node's event says when (in context time) the buffer it asks for will play; keep it
+// on the device, where the mix that runs inside the event reads it.
+EM_JS(void, WatchScriptNodePlaybackTime, (int deviceIndex), {
   const device = window.miniaudio && window.miniaudio.get_device_by_index(deviceIndex);
-  if (!device || !device.webaudio) return 0.0;
-  const context = device.webaudio;
-  return (context.baseLatency || 0) + (context.outputLatency || 0);
+  if (!device || !device.scriptNode) return;
+  const mix = device.scriptNode.onaudioprocess;
+  device.scriptNode.onaudioprocess = function(event) {
+    device.tumblecratePlaybackTime = event.playbackTime;
+    mix(event);
+  };
 });
+
+// Seconds from now until the end of the mix being written is heard. The context's output
+// timestamp pairs the context time leaving the speaker with the page's clock, so the buffer's own
+// playback time places it, following the output's real pace. Until the output has played
+// anything (or where a browser has no timestamp), the node's double buffer and the latencies the
+// context reports stand in: the buffer starts one period on and ends two periods on.
+EM_JS(double, WebSecondsUntilMixEndHeard, (int deviceIndex, double periodSeconds), {
+  const device = window.miniaudio && window.miniaudio.get_device_by_index(deviceIndex);
+  if (!device || !device.webaudio) return 2.0 * periodSeconds;
+  const context = device.webaudio;
+  const stamp = context.getOutputTimestamp ? context.getOutputTimestamp() : null;
+  const playbackTime = device.tumblecratePlaybackTime;
+  if (stamp && stamp.performanceTime > 0 && typeof playbackTime === 'number') {
+    return (stamp.performanceTime - performance.now()) / 1000 +
+           (playbackTime + periodSeconds - stamp.contextTime);
+  }
+  return 2.0 * periodSeconds + (context.baseLatency || 0) + (context.outputLatency || 0);
+});
+// clang-format on
 #endif
 
-// The script node plays each buffer it is handed one buffer later: the end of a mix is heard two
-// periods on, plus what the context reports after the node. The page's thread mixes, so the
-// context may be asked here.
+// The page's thread mixes, inside the script node's event, so the context may be asked here.
 bool AskPageContext(OutputPosition& position, double hostSeconds) {
 #if defined(__EMSCRIPTEN__)
   position.anchor.frames = static_cast<double>(position.producedFrames);
-  position.anchor.hostSeconds = hostSeconds + 2.0 * position.periodSeconds +
-                                WebContextLatencySeconds(position.device->webaudio.deviceIndex);
+  position.anchor.hostSeconds =
+      hostSeconds +
+      WebSecondsUntilMixEndHeard(position.device->webaudio.deviceIndex, position.periodSeconds);
   return true;
 #else
   (void)position;
@@ -123,6 +146,9 @@ void OpenOutputPosition(OutputPosition& position, ma_device& device, MixStamp& s
   bool lookedUp = false;
   if (backend == ma_backend_pulseaudio) lookedUp = LookUpPulse(position, device);
   if (backend == ma_backend_alsa) lookedUp = LookUpAlsa(position, device);
+#if defined(__EMSCRIPTEN__)
+  if (backend == ma_backend_webaudio) WatchScriptNodePlaybackTime(device.webaudio.deviceIndex);
+#endif
   position.source = ChoosePositionSource(backend, lookedUp);
   position.server.rate = position.rate;
 }

@@ -8,7 +8,8 @@
 //   ALSA: the PCM's delay, read in the data callback (it runs on the thread that writes the PCM);
 //   WASAPI: the audio clock's position, dated by the performance counter;
 //   the silent Null device: its own clock;
-//   Web Audio (a page): the AudioContext's own latencies, on the page's thread, which mixes.
+//   Web Audio (a page): the AudioContext's output timestamp and the script node's playback
+//     time, on the page's thread, which mixes.
 // Fallback, where a backend cannot say (any other backend, or a report not yet come):
 // the whole device buffer is taken as queued behind each mix.
 #pragma once
@@ -28,7 +29,7 @@ enum class PositionSource {
   kPcmDelay,      // ALSA's delay
   kDeviceClock,   // WASAPI's audio clock
   kNullClock,     // the silent device: a mixed period is consumed at once, in real time
-  kPageContext,   // Web Audio: the script node's buffer plus the AudioContext's latencies
+  kPageContext,   // Web Audio: the AudioContext's output timestamp
   kWholeBuffer,   // the fallback
 };
 

@@ -1,7 +1,8 @@
 // The show in a browser, started the way a viewer starts it: the page loads, its button becomes
 // "Click to start", a real click starts the song, and 20 s of the show follow. Checks the beat
 // lines (0..n in order, none missing, each naming its frame's time), the AudioContext (running,
-// its time keeping up with the wall clock) and that no error went uncaught.
+// its time keeping up with the wall clock, its output timestamp telling the same time as its
+// latencies) and that no error went uncaught.
 //   node show_run_test.js WEB_DIR
 'use strict';
 const path = require('path');
@@ -43,6 +44,34 @@ b.main(async (keep) => {
     console.log(`audio time advanced ${(last.time - first.time).toFixed(2)} s in ` +
                 `${(last.wall - first.wall).toFixed(2)} s`);
     b.check(ratio > 0.9 && ratio < 1.1, 'the audio time advances with the wall clock');
+
+    // The song clock places the mix by the context's output timestamp and the script node's
+    // playback time. Where the browser reports both, they must tell the same story as the node's
+    // double buffer and the context's own latencies, or the picture would run off the sound.
+    const sample = () => page.evaluate(() => {
+      const device = window.miniaudio.devices.find((d) => d && d.webaudio);
+      const context = device.webaudio;
+      const stamp = context.getOutputTimestamp();
+      const playbackTime = device.tumblecratePlaybackTime;
+      if (typeof playbackTime !== 'number') return null;
+      // Both: seconds from now until the start of the last buffer handed over is heard.
+      const heardNow = stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000;
+      const byTimestamp = playbackTime - heardNow;
+      const byLatencies = (playbackTime - context.currentTime) + context.baseLatency +
+                          context.outputLatency;
+      return byTimestamp - byLatencies;
+    });
+    const differences = [];
+    for (let i = 0; i < 9; i++) {
+      differences.push(await sample());
+      await new Promise((r) => setTimeout(r, 110));
+    }
+    b.check(differences.every((d) => d !== null),
+            'the song clock watches the script node\'s playback time');
+    const median = differences.sort((x, y) => x - y)[4];
+    console.log(`output timestamp minus latencies: median ${(1000 * median).toFixed(1)} ms`);
+    // A wrong model of the node's buffering would be a whole period (93 ms) off.
+    b.check(Math.abs(median) < 0.025, 'the output timestamp and the latencies agree within 25 ms');
 
     const beats = page.lines.filter((l) => l.type === 'log' && BEAT.test(l.text))
                             .map((l) => l.text.match(BEAT));
