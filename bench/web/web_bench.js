@@ -1,18 +1,23 @@
 // By hand: the web build's time to first frame and its frame rate in the heaviest formation, in
-// headless Chromium (SwiftShader) at 1280 x 720. Compare with build/linux/bench/render_bench at
-// the same size on the same machine (docs/web.md).
-//   NODE_PATH=tests/web/node_modules node bench/web_bench.js build/web/app
+// headless Chromium (SwiftShader) at 1280 x 720; the floor any per-cube frame meets in that
+// browser (draw_floor.html); and, given the Linux build's render_bench, the native rate of the
+// heaviest frame at the same size, measured right after, with the ratio (docs/web.md).
+//   NODE_PATH=tests/web/node_modules node bench/web/web_bench.js build/web/app \
+//       [build/linux/bench/render_bench]
 'use strict';
 const path = require('path');
-const b = require('../tests/web/browser.js');
+const { execFileSync } = require('child_process');
+const b = require('../../tests/web/browser.js');
 
 const webDir = process.argv[2] || 'build/web/app';
+const renderBench = process.argv[3];
 const HEAVY_FROM = 97;  // beats 163-164 and the seconds after: lattice and ring, 1861 cubes
 const MEASURE_MS = 8000;
 
 b.main(async (keep) => {
   const browser = keep(await b.launch({ autoplay: false }));
   const server = await b.serve(path.resolve(webDir));
+  const benchServer = await b.serve(__dirname);
   try {
     // Time to first frame: the page opened, the button clicked as soon as it is offered.
     let page = await b.openPage(browser);
@@ -51,10 +56,30 @@ b.main(async (keep) => {
       };
       requestAnimationFrame(tick);
     }), MEASURE_MS);
-    console.log(`heaviest part at 1280x720: ${(frames.count / frames.seconds).toFixed(1)} fps ` +
+    const webFps = frames.count / frames.seconds;
+    console.log(`heaviest part at 1280x720: ${webFps.toFixed(1)} fps ` +
                 `(${frames.count} frames in ${frames.seconds.toFixed(1)} s)`);
     await page.close();
+
+    for (const upload of ['subdata', 'none']) {
+      page = await b.openPage(browser);
+      await page.goto(`${benchServer.url}draw_floor.html?upload=${upload}`);
+      await page.waitForFunction(() => window.floor, { timeout: 60000, polling: 200 });
+      const floor = await page.evaluate(() => window.floor);
+      console.log(`floor, 1861 tiny cubes, upload ${upload}: ${floor.fps.toFixed(1)} fps`);
+      await page.close();
+    }
+
+    if (renderBench) {
+      // The same machine, right after: render_bench's DrawCube line at 1280 x 720.
+      const text = execFileSync(renderBench, [], { encoding: 'utf8' });
+      const at720 = text.slice(text.indexOf('1280x720'));
+      const native = Number(at720.match(/DrawCube[^\n]*?([0-9.]+) fps/)[1]);
+      console.log(`native heaviest frame at 1280x720: ${native.toFixed(1)} fps; ` +
+                  `web / native: ${(webFps / native).toFixed(3)}`);
+    }
   } finally {
     await server.close();
+    await benchServer.close();
   }
 });
