@@ -1,10 +1,12 @@
 # The web release: tumblecrate-<version>-web.zip with one top folder holding the page
 # (index.html), its script (the program, its WebAssembly and the data in one file, so the page
-# opens from a local file), README, LICENSE and THIRD-PARTY-NOTICES. Included by Package.cmake in
-# the web build; scripts/package runs CPack on it (preset web-release).
+# opens from a local file), the viewer's README (how to open and host the page; not the
+# repository's), LICENSE and THIRD-PARTY-NOTICES. Included by Package.cmake in the web build;
+# scripts/package runs CPack on it (preset web-release).
 install(FILES $<TARGET_FILE:zephyrine-web> ${PROJECT_SOURCE_DIR}/app/web/index.html
         DESTINATION ${TC_PACKAGE_FOLDER})
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${TC_PACKAGE_FOLDER} RENAME README)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/release/README-web.md DESTINATION ${TC_PACKAGE_FOLDER}
+        RENAME README.md)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${TC_PACKAGE_FOLDER})
 
 if(TC_PACKAGE)

@@ -2,13 +2,20 @@
 # What an archive holds at its top, exactly, and the README it ships: the viewer's own (not the
 # repository's, so no build or test commands), README.md with LF line ends on Linux and README.txt
 # with CR LF line ends on Windows (Notepad opens it on a double-click), every file it links to
-# shipped at that path, and the five resources.
+# shipped at that path, and the five resources. The web zip holds the page and its script (the
+# resources are inside it) and a README of its own that says how to open and host the page.
 #   contents.sh ARCHIVE
 set -uo pipefail
 source "$(dirname "$0")/common.sh"
 unpack "$1"
 
+web=false
 case "$1" in
+  *-web.zip)
+    web=true
+    readme=README.md
+    want="LICENSE README.md THIRD-PARTY-NOTICES index.html zephyrine-web.js"
+    ;;
   *.tar.gz)
     readme=README.md
     want="LICENSE README.md THIRD-PARTY-NOTICES docs libepoxy.so.0 libepoxy.so.0.0.0 resources zephyrine-1080 zephyrine-720 zephyrine-capture"
@@ -22,9 +29,11 @@ esac
 have=$(cd "$top" && LC_ALL=C ls -A | tr '\n' ' ' | sed 's/ $//')
 [ "$have" = "$want" ] || fail "top folder holds '$have', want '$want'"
 
-for f in mesh2.glb texture1.png texture2.png texture3.png audio.mp3; do
-  [ -s "$top/resources/$f" ] || fail "resources/$f is missing or empty"
-done
+if ! $web; then
+  for f in mesh2.glb texture1.png texture2.png texture3.png audio.mp3; do
+    [ -s "$top/resources/$f" ] || fail "resources/$f is missing or empty"
+  done
+fi
 
 file="$top/$readme"
 lines=$(wc -l < "$file")
@@ -42,9 +51,18 @@ text=$(tr -d '\r' < "$file")
 for word in 'scripts/' 'cmake ' 'ctest' 'build/'; do
   ! grep -q -F -- "$word" <<<"$text" || fail "$readme names '$word': a repository command"
 done
-for needed in Escape --fullscreen LICENSE THIRD-PARTY-NOTICES 'exit code'; do
-  grep -q -i -F -- "$needed" <<<"$text" || fail "$readme does not mention '$needed'"
+if $web; then
+  needed=(index.html 'web server' 'local file' '?start=' Escape LICENSE THIRD-PARTY-NOTICES)
+else
+  needed=(Escape --fullscreen LICENSE THIRD-PARTY-NOTICES 'exit code')
+fi
+for word in "${needed[@]}"; do
+  grep -q -i -F -- "$word" <<<"$text" || fail "$readme does not mention '$word'"
 done
+if $web; then
+  echo "ok: $(basename "$1"): $want; $readme ($lines lines)"
+  exit 0
+fi
 
 links=$(echo "$text" | grep -o -E '\]\([^):]+\)' | sed -E 's/^\]\((.*)\)$/\1/')
 [ -n "$links" ] || fail "$readme links no picture"

@@ -4,6 +4,7 @@
 const fs = require('fs');
 const http = require('http');
 const path = require('path');
+const { pathToFileURL } = require('url');
 const puppeteer = require('puppeteer-core');
 
 const BROWSERS = ['/usr/bin/chromium-headless-shell', '/usr/bin/chromium',
@@ -79,6 +80,25 @@ async function waitForState(page, states, timeoutMs) {
   return page.evaluate(() => document.body.dataset.state);
 }
 
+// The page in `dir` opened as a local file, as a party's machine opens an entry: it loads, a
+// click plays it, and its beat lines follow, with no uncaught error.
+async function playsFromFile(browser, dir) {
+  const beat = /^\?\? Beat #\d+ at time [0-9.e+-]+ sec$/;
+  const page = await openPage(browser);
+  await page.goto(pathToFileURL(path.join(dir, 'index.html')).href);
+  check(await waitForState(page, ['ready', 'failed'], 60000) === 'ready',
+        'the page opened from file:// loads');
+  await page.click('#start');
+  check(await waitForState(page, ['playing', 'failed'], 30000) === 'playing',
+        'the page opened from file:// plays');
+  const beats = () => page.lines.filter((l) => beat.test(l.text)).length;
+  const t0 = Date.now();
+  while (beats() < 3 && Date.now() - t0 < 15000) await new Promise((r) => setTimeout(r, 200));
+  check(beats() >= 3, 'and prints its beat lines');
+  check(page.errors.length === 0, 'no uncaught error from file://');
+  await page.close();
+}
+
 function check(condition, what) {
   if (!condition) throw new Error(what);
   console.log('ok: ' + what);
@@ -99,4 +119,4 @@ async function main(body) {
   }
 }
 
-module.exports = { launch, serve, openPage, waitForState, check, main };
+module.exports = { launch, serve, openPage, waitForState, playsFromFile, check, main };
