@@ -191,6 +191,18 @@ int main(int argc, char** argv) {
     ReportFailure("zephyrine-web: option --still needs a time in seconds");
     return tc::kExitBadArguments;
   }
+  // Past the last frame there is nothing to draw, and replaying the choreography that far would
+  // keep the page busy for minutes.
+  const int64_t lastFrame = tc::TimelineEndFrame(kStillFramesPerSecond);
+  if (still && std::ceil(stillSeconds * kStillFramesPerSecond - 1e-6) > lastFrame) {
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "zephyrine-web: option --still: %g is after the end of the timeline (its last "
+                  "frame at 60 fps is at %.4f s)",
+                  stillSeconds, static_cast<double>(lastFrame) / kStillFramesPerSecond);
+    ReportFailure(line);
+    return tc::kExitBadArguments;
+  }
   const tc::OptionsResult parsed = tc::ParseOptions(argc, argv);
   if (parsed.action != tc::OptionsAction::Run) {
     char line[300];

@@ -1,6 +1,6 @@
 // The page around the show: the letterbox at full-screen sizes and pixel ratios, the page opened
-// from a local file, the end and "play again", and broken assets reported in one line on the page
-// and in the console.
+// from a local file, the end and "play again", and broken assets and bad address options reported
+// in one line on the page and in the console.
 //   node page_test.js WEB_DIR
 'use strict';
 const path = require('path');
@@ -69,10 +69,10 @@ async function playAgain(browser, url) {
   await page.close();
 }
 
-async function brokenAsset(browser, url, what, beforeMain, fileName) {
+async function brokenAsset(browser, url, what, beforeMain, fileName, timeoutMs = 60000) {
   const page = await b.openPage(browser, { beforeMain });
   await page.goto(url);
-  b.check(await b.waitForState(page, ['failed', 'ready', 'still'], 60000) === 'failed',
+  b.check(await b.waitForState(page, ['failed', 'ready', 'still'], timeoutMs) === 'failed',
           `${what}: the page reports a failure`);
   const shown = await page.$eval('#message', (e) => e.textContent);
   console.log(`${what}: "${shown}"`);
@@ -96,6 +96,12 @@ b.main(async (keep) => {
                       "(m) => m.FS.writeFile('/resources/texture2.png', " +
                       'new Uint8Array([0x89, 0x50, 0x4e, 0x47, 13, 10, 26, 10, 1, 2, 3, 4]))',
                       'texture2.png');
+    // A bad address is reported like a bad command line, at once: a still after the end would
+    // otherwise replay the choreography for minutes.
+    await brokenAsset(browser, `${server.url}?still=999`, 'a still after the end', null,
+                      '--still', 20000);
+    await brokenAsset(browser, `${server.url}?start=soon`, 'a start that is not a time', null,
+                      '--start');
   } finally {
     await server.close();
   }
