@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
   // Past the last frame there is nothing to draw, and replaying the choreography that far would
   // keep the page busy for minutes.
   const int64_t lastFrame = tc::TimelineEndFrame(kStillFramesPerSecond);
-  if (still && std::ceil(stillSeconds * kStillFramesPerSecond - 1e-6) > lastFrame) {
+  if (still && tc::FirstFrameAtOrAfter(stillSeconds, kStillFramesPerSecond) > lastFrame) {
     char line[200];
     std::snprintf(line, sizeof line,
                   "zephyrine-web: option --still: %g is after the end of the timeline (its last "

@@ -158,8 +158,8 @@ double CaptureFps(const std::vector<std::string>& args, const std::string& outpu
 }
 
 int Ratio(double from, double to, const char* preset) {
-  const int64_t first = tc::capture::FirstFrameAtOrAfter(from, kFps);
-  const int64_t end = tc::capture::FirstFrameAtOrAfter(to, kFps);
+  const int64_t first = tc::FirstFrameAtOrAfter(from, kFps);
+  const int64_t end = tc::FirstFrameAtOrAfter(to, kFps);
   char fromText[32], toText[32];
   std::snprintf(fromText, sizeof fromText, "%g", from);
   std::snprintf(toText, sizeof toText, "%g", to);

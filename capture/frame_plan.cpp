@@ -1,19 +1,10 @@
 #include "capture/frame_plan.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "demo/frame.h"
 
 namespace tc::capture {
-
-int64_t FirstFrameAtOrAfter(double seconds, int framesPerSecond) {
-  // On the exact grid n / fps, not on the frames' float times: float(100.2) is below 100.2, and
-  // "--from 100.2" means the frame the grid puts at 100.2. A millionth of a frame absorbs the
-  // decimal input's rounding.
-  const double n = std::ceil(seconds * framesPerSecond - 1e-6);
-  return n > 0.0 ? static_cast<int64_t>(n) : 0;
-}
 
 bool PlanFrames(const CaptureOptions& options, FramePlan& plan, std::string& error) {
   const int fps = options.framesPerSecond;

@@ -16,9 +16,6 @@ struct FramePlan {
   int64_t endFrame = 0;    // one past the last frame kept
 };
 
-// The first frame n with n / fps at or after `seconds`.
-int64_t FirstFrameAtOrAfter(double seconds, int framesPerSecond);
-
 // The frames `options` asks for. A video keeps the frames from the first at or after --from up to
 // the last before --to (or the timeline's last frame, TimelineEndFrame); a still keeps the one
 // frame at or after

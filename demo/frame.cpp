@@ -1,5 +1,6 @@
 #include "demo/frame.h"
 
+#include <cmath>
 #include <ostream>
 #include <streambuf>
 
@@ -37,6 +38,14 @@ int64_t FirstFrameOfBeat(float beat, int framesPerSecond) {
                          [beat, framesPerSecond](int64_t n) {
                            return BeatAt(FixedRateFrameTime(n, framesPerSecond)) >= beat;
                          });
+}
+
+int64_t FirstFrameAtOrAfter(double seconds, int framesPerSecond) {
+  // On the exact grid n / fps, not on the frames' float times: float(100.2) is below 100.2, and
+  // "--from 100.2" means the frame the grid puts at 100.2. A millionth of a frame absorbs the
+  // decimal input's rounding.
+  const double n = std::ceil(seconds * framesPerSecond - 1e-6);
+  return n > 0.0 ? static_cast<int64_t>(n) : 0;
 }
 
 int64_t TimelineEndFrame(int framesPerSecond) {

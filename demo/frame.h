@@ -61,6 +61,9 @@ inline float FixedRateFrameTime(int64_t index, int framesPerSecond) {
   return static_cast<float>(static_cast<double>(index) / static_cast<double>(framesPerSecond));
 }
 
+// The first frame n of a fixed-rate run with n / fps at or after `seconds`, on the exact grid.
+int64_t FirstFrameAtOrAfter(double seconds, int framesPerSecond);
+
 // The first frame of a fixed-rate run whose beat (BeatAt of its time) has reached `beat`, a beat
 // of the show: the frame that announces it. Float rounding can put it a frame after n / fps.
 int64_t FirstFrameOfBeat(float beat, int framesPerSecond);

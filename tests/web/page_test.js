@@ -69,7 +69,7 @@ async function playAgain(browser, url) {
   await page.close();
 }
 
-async function brokenAsset(browser, url, what, beforeMain, fileName, timeoutMs = 60000) {
+async function reportsFailure(browser, url, what, beforeMain, fileName, timeoutMs = 60000) {
   const page = await b.openPage(browser, { beforeMain });
   await page.goto(url);
   b.check(await b.waitForState(page, ['failed', 'ready', 'still'], timeoutMs) === 'failed',
@@ -90,17 +90,17 @@ b.main(async (keep) => {
     await letterbox(browser, server.url);
     await b.playsFromFile(browser, path.resolve(webDir));
     await playAgain(browser, server.url);
-    await brokenAsset(browser, server.url, 'missing audio.mp3',
+    await reportsFailure(browser, server.url, 'missing audio.mp3',
                       "(m) => m.FS.unlink('/resources/audio.mp3')", 'audio.mp3');
-    await brokenAsset(browser, server.url, 'corrupt texture',
+    await reportsFailure(browser, server.url, 'corrupt texture',
                       "(m) => m.FS.writeFile('/resources/texture2.png', " +
                       'new Uint8Array([0x89, 0x50, 0x4e, 0x47, 13, 10, 26, 10, 1, 2, 3, 4]))',
                       'texture2.png');
     // A bad address is reported like a bad command line, at once: a still after the end would
     // otherwise replay the choreography for minutes.
-    await brokenAsset(browser, `${server.url}?still=999`, 'a still after the end', null,
+    await reportsFailure(browser, `${server.url}?still=999`, 'a still after the end', null,
                       '--still', 20000);
-    await brokenAsset(browser, `${server.url}?start=soon`, 'a start that is not a time', null,
+    await reportsFailure(browser, `${server.url}?start=soon`, 'a start that is not a time', null,
                       '--start');
   } finally {
     await server.close();
