@@ -7,6 +7,9 @@
 #include "audio/music.h"
 
 namespace tc {
+
+// A page has no threads to watch from.
+#if !defined(__EMSCRIPTEN__)
 namespace {
 
 // How often the watch looks, and how soon a failed open is tried again: a restarted server is
@@ -102,6 +105,7 @@ void Watch(MusicPlayer& player) {
 }
 
 }  // namespace
+#endif
 
 bool SayEvent(EventLines& lines, double nowSeconds, const char* text) {
   std::snprintf(lines.pending, sizeof lines.pending, "%s", text);
