@@ -319,9 +319,6 @@ class Recorder:
     sink changes its quantum and the reads' lateness with it) the recording is dated by one line
     per stretch between those moments, `cuts`, each fitted after the change has settled."""
 
-    BUCKET = 2.0  # seconds of arrivals per point of the fit
-    SETTLE = 1.0  # seconds after a cut whose arrivals do not date the stretch
-
     def __init__(self, env, latency, device="rec.monitor"):
         self.device = device
         self.started = time.monotonic()
@@ -346,50 +343,13 @@ class Recorder:
             frames += len(data) // 4
             self.arrivals.append((now, frames))
 
-    def _fit(self, now, frames):
-        """A sample cannot arrive before it has left the sink: per bucket of arrivals the earliest
-        bound is the best; a line through those, lowered onto the earliest of all."""
-        seconds_per_frame = 1.0 / RATE
-        bound = now - frames / RATE
-        points = []
-        start = now[0]
-        while start < now[-1]:
-            inside = np.nonzero((now >= start) & (now < start + self.BUCKET))[0]
-            if len(inside):
-                best = inside[np.argmin(bound[inside])]
-                points.append((frames[best], now[best]))
-            start += self.BUCKET
-        if len(points) >= 4:
-            x, y = np.array(points).T
-            seconds_per_frame = float(np.polyfit(x, y, 1)[0])
-        return float(np.min(now - frames * seconds_per_frame)), seconds_per_frame
-
     def date(self, cuts=()):
         """Dates the recording: one line per stretch of arrivals between the `cuts`."""
-        self.lines = []
-        if not self.arrivals:
-            return
-        log = np.array(self.arrivals, dtype=np.float64)
-        now, frames = log[:, 0], log[:, 1]
-        edges = [now[0]] + sorted(c for c in cuts if now[0] < c < now[-1]) + [now[-1] + 1]
-        for lo, hi in zip(edges, edges[1:]):
-            inside = (now >= lo) & (now < hi)
-            if not inside.any():
-                continue
-            settled = inside & (now >= lo + self.SETTLE)
-            use = settled if settled.sum() >= 8 and lo > now[0] else inside
-            index = int(np.nonzero(inside)[0][0])
-            first = int(frames[index - 1]) if index else 0  # the stretch's first frame
-            origin, per_frame = self._fit(now[use], frames[use])
-            self.lines.append((first, origin, per_frame))
+        self.lines = date_arrivals(self.arrivals, cuts)
 
     def time_of(self, frame):
         """The monotonic time at which recording frame `frame` left the sink."""
-        first, origin, per_frame = self.lines[0]
-        for line in self.lines:
-            if line[0] <= frame:
-                first, origin, per_frame = line
-        return origin + frame * per_frame
+        return time_of(self.lines, frame)
 
     def stop(self, cuts=()):
         if self.process.poll() is None:
@@ -400,6 +360,62 @@ class Recorder:
         data = b"".join(self.chunks)
         samples = np.frombuffer(data[: len(data) // 4 * 4], dtype="<i2").reshape(-1, 2)
         return samples.astype(np.int32)
+
+
+BUCKET = 2.0  # seconds of arrivals per point of a dating line
+SETTLE = 1.0  # seconds after a cut whose arrivals do not date the stretch
+
+
+def fit_line(now, frames):
+    """A sample cannot arrive before it has left the sink: per bucket of arrivals the earliest
+    bound is the best; a line through those, lowered onto the earliest of all. Returns (the time
+    of frame 0, seconds per frame)."""
+    seconds_per_frame = 1.0 / RATE
+    bound = now - frames / RATE
+    points = []
+    start = now[0]
+    while start < now[-1]:
+        inside = np.nonzero((now >= start) & (now < start + BUCKET))[0]
+        if len(inside):
+            best = inside[np.argmin(bound[inside])]
+            points.append((frames[best], now[best]))
+        start += BUCKET
+    if len(points) >= 4:
+        x, y = np.array(points).T
+        seconds_per_frame = float(np.polyfit(x, y, 1)[0])
+    return float(np.min(now - frames * seconds_per_frame)), seconds_per_frame
+
+
+def date_arrivals(arrivals, cuts=()):
+    """Dating lines for a recording from its arrivals, (monotonic time, frames received so far):
+    one per stretch between the `cuts`, as (first frame, time of frame 0, seconds per frame). A
+    stretch after a cut is fitted on its arrivals after SETTLE where it has enough of them."""
+    lines = []
+    if not arrivals:
+        return lines
+    log = np.array(arrivals, dtype=np.float64)
+    now, frames = log[:, 0], log[:, 1]
+    edges = [now[0]] + sorted(c for c in cuts if now[0] < c < now[-1]) + [now[-1] + 1]
+    for lo, hi in zip(edges, edges[1:]):
+        inside = (now >= lo) & (now < hi)
+        if not inside.any():
+            continue
+        settled = inside & (now >= lo + SETTLE)
+        use = settled if settled.sum() >= 8 and lo > now[0] else inside
+        index = int(np.nonzero(inside)[0][0])
+        first = int(frames[index - 1]) if index else 0
+        lines.append((first,) + fit_line(now[use], frames[use]))
+    return lines
+
+
+def time_of(lines, frame):
+    """The monotonic time at which recording frame `frame` left the sink, by the line of the
+    stretch that holds it."""
+    _, origin, per_frame = lines[0]
+    for first, line_origin, line_per_frame in lines:
+        if first <= frame:
+            origin, per_frame = line_origin, line_per_frame
+    return origin + frame * per_frame
 
 
 def decode_song(path):

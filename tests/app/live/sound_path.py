@@ -37,7 +37,7 @@ import time
 import numpy as np
 
 from sound_lab import (RATE, SINKS, PipeWireServer, PulseServer, Recorder, beat_lines,
-                       decode_song, keep_ordinary_priority, kick_frames, locate_song, pactl,
+                       decode_song, keep_ordinary_priority, kick_frames, locate_song,
                        picture_minus_sound, silent_runs, track_song)
 
 SHOW_END = 174.0  # seconds of song the show lasts
@@ -104,6 +104,12 @@ class Run:
         return status
 
 
+def server_command(env, *args):
+    """A pactl command for a change: what went wrong, for the log, or None."""
+    done = subprocess.run(["pactl"] + list(args), env=env, capture_output=True, text=True)
+    return None if done.returncode == 0 else f"pactl {' '.join(args)}: {done.stderr.strip()}"
+
+
 def sink_input(env):
     """The index of the demo's stream: the only sink input (the recorders are source outputs)."""
     listing = subprocess.run(["pactl", "list", "short", "sink-inputs"], env=env,
@@ -132,9 +138,10 @@ class Show:
             self.recorders.append((sink, Recorder(self.server.env, latency, sink + ".monitor")))
 
     def event(self, what, action=None):
-        if action:
-            action()
+        said = action() if action else None
         self.events.append((time.monotonic(), what))
+        if isinstance(said, str):
+            what += f" ({said})"
         log(f"{self.events[-1][0] - self.t0:5.1f} s: {what}")
 
     def play(self, script, env=None):
@@ -367,7 +374,7 @@ def outage(args, song, folder):
         show.record()
 
     def suspend(state):
-        return lambda: pactl(server.env, "suspend-sink", SINKS[0], state)
+        return lambda: server_command(server.env, "suspend-sink", SINKS[0], state)
 
     try:
         show.record()
@@ -403,10 +410,11 @@ def moves(args, song, folder):
     show = Show(args, song, server, folder, SINKS)
 
     def move(sink):
-        return lambda: pactl(server.env, "move-sink-input", sink_input(server.env) or "0", sink)
+        return lambda: server_command(server.env, "move-sink-input", sink_input(server.env) or "none",
+                                      sink)
 
     def default(sink):
-        return lambda: pactl(server.env, "set-default-sink", sink)
+        return lambda: server_command(server.env, "set-default-sink", sink)
 
     try:
         show.record()
