@@ -8,6 +8,7 @@
 
 #include "app/options.h"
 #include "audio/music.h"
+#include "audio/picture_timing.h"
 #include "base/resolution.h"
 #include "base/resource_paths.h"
 #include "base/status.h"
@@ -28,17 +29,8 @@ struct Show {
   ResourcePaths resources;
   // Where the song (re)started: the picture never reads before it.
   double startSeconds = 0.0;
-  // A frame stays on the screen from its present to the next one, so it shows what is heard
-  // midway through that time: the clock is read ahead by the time from reading it to presenting
-  // plus half the time between presents, each averaged over the last few frames. (Read for the
-  // present alone, every beat showed on average half a frame late.)
-  double presentLead = 0.0;
-  double frameInterval = 0.0;
-  double clockReadAt = 0.0;
-  double presentedAt = 0.0;
-  // The first frame of a run (and of a loop's restart) shows the song's start: drawn while the
-  // output's buffer fills, it is presented when the listener hears the start.
-  bool firstFrame = true;
+  // When each frame's picture is seen, and the first frame's wait (audio/picture_timing.h).
+  PictureTiming timing;
 };
 
 // Finds the files, opens the drawing stack, builds the shape table and replays a late start up to

@@ -6,6 +6,11 @@
 // One writer (the audio thread, which must never wait) and one reader (the frame loop). A sequence
 // number, odd while a note is being written, lets the reader tell a note torn by a concurrent
 // write; it then goes without, never blocking either side.
+//
+// Beside the note, and apart from its sequence, the pace of the mixes: when the latest one ran
+// and how long a mix made then waits to be heard. The output's watch reads the first to tell an
+// output that stopped taking sound; a seek reads the second to land where the show will be when
+// the sought sound is heard.
 #pragma once
 
 #include <atomic>
@@ -17,7 +22,9 @@ struct MixStamp {
   std::atomic<std::uint32_t> sequence{0};  // odd while being written; 0: nothing written yet
   std::atomic<std::uint64_t> cursorFrames{0};
   std::atomic<double> hostSeconds{0.0};
-  std::atomic<std::uint32_t> epoch{0};  // the seek the cursor had taken when the mix began
+  std::atomic<std::uint32_t> epoch{0};   // the seek the cursor had taken when the mix began
+  std::atomic<double> lastMixHost{0.0};  // 0: no mix yet
+  std::atomic<double> queuedSeconds{0.0};
 };
 
 static_assert(std::atomic<double>::is_always_lock_free &&
@@ -33,6 +40,11 @@ inline void PublishMixStamp(MixStamp& stamp, std::uint64_t cursorFrames, double 
   stamp.hostSeconds.store(hostSeconds, std::memory_order_relaxed);
   stamp.epoch.store(epoch, std::memory_order_relaxed);
   stamp.sequence.store(sequence + 2, std::memory_order_release);
+}
+
+inline void PublishMixPace(MixStamp& stamp, double mixHostSeconds, double queuedSeconds) {
+  stamp.queuedSeconds.store(queuedSeconds, std::memory_order_relaxed);
+  stamp.lastMixHost.store(mixHostSeconds, std::memory_order_release);
 }
 
 // False, leaving the outputs alone, when nothing was published yet or a write was under way.

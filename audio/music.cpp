@@ -2,6 +2,10 @@
 // program opens itself (audio/output_device.cpp).
 #include "audio/music.h"
 
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
 #include "assets/song_file.h"
 
 namespace tc {
@@ -10,16 +14,55 @@ namespace {
 
 // On the audio thread: mixing the engine's graph reads decoded memory only; noting the song's
 // cursor asks the output where the listener is (a call into its own client library at most) and
-// publishes with a few atomic stores, never a lock.
+// publishes with a few atomic stores, never a lock. A reopened device mixes silence until the
+// song has been sought to where the show will be.
 void MixEngine(ma_device* device, void* output, const void* /*input*/, ma_uint32 frameCount) {
   MusicPlayer& player = *static_cast<MusicPlayer*>(device->pUserData);
   // Read before the mix: a seek asked for before this mix is applied by it.
   const std::uint32_t epoch = player.seekEpoch.load(std::memory_order_acquire);
-  ma_engine_read_pcm_frames(&player.engine, output, frameCount, nullptr);
+  const bool moved = player.moved.exchange(false, std::memory_order_acq_rel);
   ma_uint64 frames = 0;
-  const bool songMixed = player.songMixing.load(std::memory_order_acquire) &&
-                         ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) == MA_SUCCESS;
-  NotePositionAfterMix(player.position, frameCount, songMixed, frames, epoch);
+  bool songMixed = false;
+  if (player.songHeld.load(std::memory_order_acquire)) {
+    ma_silence_pcm_frames(output, frameCount, device->playback.format, device->playback.channels);
+  } else {
+    ma_engine_read_pcm_frames(&player.engine, output, frameCount, nullptr);
+    songMixed = player.songMixing.load(std::memory_order_acquire) &&
+                ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) == MA_SUCCESS;
+  }
+  NotePositionAfterMix(player.position, frameCount, songMixed, frames, epoch, moved);
+}
+
+// On the device's thread: a stream the server moved to another sink is heard there from now on.
+void OnOutputNotice(const ma_device_notification* notice) {
+  if (notice->type != ma_device_notification_type_rerouted) return;
+  static_cast<MusicPlayer*>(notice->pDevice->pUserData)
+      ->moved.store(true, std::memory_order_release);
+}
+
+// A seek that leaves the clock running: the song follows the show, not the other way round.
+void MoveSong(MusicPlayer& player, double seconds) {
+  const double frame = seconds * static_cast<double>(player.songSampleRate);
+  ma_sound_seek_to_pcm_frame(&player.song, static_cast<ma_uint64>(frame + 0.5));
+  player.seekEpoch.fetch_add(1, std::memory_order_release);
+}
+
+// On the frame thread, after each reading: where the sound has gone elsewhere in the song than
+// the show (a reopened output, a stream moved or resumed with stale sound), the song is sought
+// to where the show will be when the sought sound is heard. At most once a second: the sound
+// sought takes a buffer's time to be heard, and until then the notes are of the old sound.
+void KeepSongWithShow(MusicPlayer& player, const HeardNote* note, double now, double host) {
+  constexpr double kSeekSpacingSeconds = 1.0;
+  const bool reopened = player.reopened.exchange(false, std::memory_order_acq_rel);
+  const bool adrift = note != nullptr && SongAdrift(player.clock, *note, host) &&
+                      now - player.lastSongSeekHost > kSeekSpacingSeconds;
+  if (!reopened && !adrift) return;
+  if (player.clock.heard) {
+    const double queued = player.mixStamp.queuedSeconds.load(std::memory_order_relaxed);
+    MoveSong(player, player.clock.lastSeconds + (now + queued - host));
+    player.lastSongSeekHost = now;
+  }
+  if (reopened) player.songHeld.store(false, std::memory_order_release);
 }
 
 // The song is decoded into memory ahead of the audio thread, which then only copies samples and
@@ -50,9 +93,14 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
   // the file will open before the library sees it (and before any device is started).
   StartupStatus status = CheckSongFile(resources.song);
   if (!status.ok) return status;
-  status = OpenOutputDevice(player.output, MixEngine, &player);
+  player.request = OutputRequest{};
+  player.request.callback = MixEngine;
+  player.request.notify = OnOutputNotice;
+  player.request.userData = &player;
+  status = OpenOutputDevice(player.output, player.request);
   if (!status.ok) return status;
   OpenOutputPosition(player.position, player.output.device, player.mixStamp);
+  player.clock.noteLifetimeSeconds = NoteLifetimeSeconds(player.position.periodSeconds);
 
   ma_engine_config config = ma_engine_config_init();
   config.pDevice = &player.output.device;
@@ -63,6 +111,9 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
                           ma_result_description(result), static_cast<int>(result));
   }
   player.engineReady = true;
+  // A device opened again later mixes what the engine mixes, whatever its own rate.
+  player.request.channels = ma_engine_get_channels(&player.engine);
+  player.request.sampleRate = ma_engine_get_sample_rate(&player.engine);
 
   result = ma_sound_init_from_file(&player.engine, resources.song, SongLoadFlags(startSeconds),
                                    nullptr, nullptr, &player.song);
@@ -75,6 +126,13 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
   player.songMixing.store(true, std::memory_order_release);
   ma_sound_get_data_format(&player.song, nullptr, nullptr, &player.songSampleRate, nullptr, 0);
   if (mute) ma_sound_set_volume(&player.song, 0.0f);
+  // Known once the song is decoded (a late start); while it decodes in the background the clock
+  // has no end of its own, and the show's timeline ends first.
+  float lengthSeconds = 0.0f;
+  if (ma_sound_get_length_in_seconds(&player.song, &lengthSeconds) == MA_SUCCESS &&
+      lengthSeconds > 0.0f) {
+    player.clock.endSeconds = static_cast<double>(lengthSeconds);
+  }
 
   SeekSong(player, startSeconds);
   // Not examined: a song that fails to start reads as a clock that stays where it began.
@@ -85,11 +143,16 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
     return StartupFailure("StartMusic: ma_device_start failed: %s (%d)",
                           ma_result_description(result), static_cast<int>(result));
   }
+  if (player.output.backend == ma_backend_null && !player.output.backendForced) {
+    std::fprintf(stderr, "no sound output found: playing silently\n");
+  }
+  StartOutputWatch(player);
   return StartupOk();
 }
 
 float ReadSongClock(MusicPlayer& player, double leadSeconds) {
-  const double host = MonotonicSeconds() + leadSeconds;
+  const double now = MonotonicSeconds();
+  const double host = now + leadSeconds;
   std::uint64_t frames = 0;
   HeardNote note;
   std::uint32_t epoch = 0;
@@ -97,7 +160,9 @@ float ReadSongClock(MusicPlayer& player, double leadSeconds) {
                      ReadMixStamp(player.mixStamp, frames, note.heardHostSeconds, epoch) &&
                      epoch == player.seekEpoch.load(std::memory_order_relaxed);
   note.mixedSeconds = static_cast<double>(frames) / static_cast<double>(player.songSampleRate);
-  return static_cast<float>(AdvanceSongClock(player.clock, noted ? &note : nullptr, host));
+  const double seconds = AdvanceSongClock(player.clock, noted ? &note : nullptr, host);
+  KeepSongWithShow(player, noted ? &note : nullptr, now, host);
+  return static_cast<float>(seconds);
 }
 
 bool SongHeard(MusicPlayer& player) {
@@ -113,19 +178,35 @@ float ReadSongCursor(MusicPlayer& player) {
 
 void SeekSong(MusicPlayer& player, double seconds) {
   // Applied by the audio thread at its next period; until then the cursor reads the target.
-  const double frame = seconds * static_cast<double>(player.songSampleRate);
-  ma_sound_seek_to_pcm_frame(&player.song, static_cast<ma_uint64>(frame + 0.5));
-  player.seekEpoch.fetch_add(1, std::memory_order_release);
+  MoveSong(player, seconds);
   ResetSongClock(player.clock, seconds);
 }
 
+void WaitUntilSongHeard(MusicPlayer& player, bool (*pumpEvents)()) {
+#if defined(__EMSCRIPTEN__)
+  // A page may not block: there the audio starts with the show.
+  (void)player;
+  (void)pumpEvents;
+#else
+  // Gives up after a few seconds: the frames then show the start until it is heard.
+  constexpr int kMaxWaitMilliseconds = 3000;
+  for (int waited = 0; waited < kMaxWaitMilliseconds; ++waited) {
+    if (pumpEvents() || SongHeard(player)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+#endif
+}
+
 void StopMusic(MusicPlayer& player) {
+  // First: the watch may be opening a device.
+  StopOutputWatch(player);
   if (player.songReady) ma_sound_stop(&player.song);
   // Returns once the audio thread has stopped the device.
   if (player.output.deviceReady) ma_device_stop(&player.output.device);
 }
 
 void ShutdownMusic(MusicPlayer& player) {
+  StopOutputWatch(player);
   if (player.output.deviceReady) ma_device_stop(&player.output.device);
   player.songMixing.store(false, std::memory_order_release);
   if (player.songReady) {

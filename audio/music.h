@@ -8,6 +8,7 @@
 #include "audio/mix_stamp.h"
 #include "audio/output_device.h"
 #include "audio/output_position.h"
+#include "audio/output_watch.h"
 #include "audio/song_clock.h"
 #include "base/resource_paths.h"
 #include "base/status.h"
@@ -20,6 +21,7 @@ namespace tc {
 // StartMusic until ShutdownMusic.
 struct MusicPlayer {
   OutputDevice output;
+  OutputRequest request;  // how the device was opened, for opening it again
   ma_engine engine;
   ma_sound song;
   bool engineReady = false;
@@ -34,6 +36,14 @@ struct MusicPlayer {
   // Counts seeks: a note from a mix that began before the latest seek is not of the song as it
   // is now.
   std::atomic<std::uint32_t> seekEpoch{0};
+  // The output's watch and what it hands over: a reopened device mixes silence (`songHeld`) until
+  // the frame thread, told by `reopened`, has sought the song to the show's position; `moved`,
+  // set by the device's notification, tells the audio thread the stream now plays elsewhere.
+  OutputWatch watch;
+  std::atomic<bool> songHeld{false};
+  std::atomic<bool> reopened{false};
+  std::atomic<bool> moved{false};
+  double lastSongSeekHost = 0.0;  // the frame thread's latest seek to the show's position
 };
 
 // Starts the song at `startSeconds`; `mute` plays it at zero volume, its clock unchanged.
@@ -50,7 +60,11 @@ bool SongHeard(MusicPlayer& player);
 float ReadSongCursor(MusicPlayer& player);
 // Moves the song to `seconds` and restarts the clock there (the clock may go back only here).
 void SeekSong(MusicPlayer& player, double seconds);
-// Stops the song, then the playback device.
+// Waits until the listener hears the song's start (or the point a restart sought), calling
+// `pumpEvents` so that a close or Escape meanwhile is seen (it returns true to stop waiting).
+// Returns at once when the clock has started without the output.
+void WaitUntilSongHeard(MusicPlayer& player, bool (*pumpEvents)());
+// Stops the output's watch, the song, then the playback device.
 void StopMusic(MusicPlayer& player);
 // Uninitialises what StartMusic initialised.
 void ShutdownMusic(MusicPlayer& player);

@@ -1,5 +1,11 @@
 #include "audio/output_device.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <strings.h>
+
+#include "audio/quiet_libraries.h"
+
 namespace tc {
 namespace {
 
@@ -28,40 +34,79 @@ constexpr ma_uint32 kPeriodMilliseconds = 50;
 constexpr ma_uint32 kPeriodCount = 12;
 #endif
 
-ma_result OpenWithPriority(OutputDevice& output, ma_thread_priority priority,
-                           ma_device_data_proc callback, void* userData) {
+ma_result OpenWithPriority(OutputDevice& output, const OutputRequest& request,
+                           ma_thread_priority priority, const ma_backend* backends,
+                           ma_uint32 backendCount) {
   ma_context_config contextConfig = ma_context_config_init();
   contextConfig.threadPriority = priority;
   ma_device_config config = ma_device_config_init(ma_device_type_playback);
   config.playback.format = ma_format_f32;  // what the engine mixes in
-  config.playback.channels = 0;            // native
-  config.sampleRate = 0;                   // native
+  config.playback.channels = request.channels;
+  config.sampleRate = request.sampleRate;
   config.periodSizeInMilliseconds = kPeriodMilliseconds;
   config.periods = kPeriodCount;
-  config.dataCallback = callback;
-  config.pUserData = userData;
-  // Each backend in the library's order until one opens a device (PulseAudio, ALSA, ..., and
-  // finally the silent Null device on a machine without sound): the device owns that context.
-  const ma_result result = ma_device_init_ex(nullptr, 0, &contextConfig, &config, &output.device);
+  config.dataCallback = request.callback;
+  config.notificationCallback = request.notify;
+  config.pUserData = request.userData;
+  // Each backend in turn until one opens a device: the device owns that context.
+  const ma_result result =
+      ma_device_init_ex(backends, backendCount, &contextConfig, &config, &output.device);
   if (result != MA_SUCCESS) return result;
   output.deviceReady = true;
+  output.backend = output.device.pContext->backend;
   return MA_SUCCESS;
+}
+
+ma_result Open(OutputDevice& output, const OutputRequest& request, const ma_backend* backends,
+               ma_uint32 backendCount) {
+  // A real-time audio thread needs the right to one (root, CAP_SYS_NICE or an rtprio limit); where
+  // the system refuses it the thread is created at the highest ordinary priority instead.
+  output.realtimeThread = true;
+  ma_result result =
+      OpenWithPriority(output, request, ma_thread_priority_realtime, backends, backendCount);
+  if (result != MA_SUCCESS) {
+    output.realtimeThread = false;
+    result = OpenWithPriority(output, request, ma_thread_priority_highest, backends, backendCount);
+  }
+  return result;
+}
+
+// The backend TUMBLECRATE_AUDIO_BACKEND names, by the library's name for it in any case.
+bool ForcedBackend(ma_backend& backend) {
+  const char* name = std::getenv("TUMBLECRATE_AUDIO_BACKEND");
+  if (name == nullptr || *name == '\0') return false;
+  for (int i = 0; i < MA_BACKEND_COUNT; ++i) {
+    if (strcasecmp(name, ma_get_backend_name(static_cast<ma_backend>(i))) == 0) {
+      backend = static_cast<ma_backend>(i);
+      return true;
+    }
+  }
+  std::fprintf(stderr, "TUMBLECRATE_AUDIO_BACKEND: no sound backend is called %s: ignored\n", name);
+  return false;
 }
 
 }  // namespace
 
-StartupStatus OpenOutputDevice(OutputDevice& output, ma_device_data_proc callback, void* userData) {
-  // A real-time audio thread needs the right to one (root, CAP_SYS_NICE or an rtprio limit); where
-  // the system refuses it the thread is created at the highest ordinary priority instead.
-  output.realtimeThread = true;
-  ma_result result = OpenWithPriority(output, ma_thread_priority_realtime, callback, userData);
-  if (result != MA_SUCCESS) {
-    output.realtimeThread = false;
-    result = OpenWithPriority(output, ma_thread_priority_highest, callback, userData);
-  }
+StartupStatus OpenOutputDevice(OutputDevice& output, const OutputRequest& request) {
+  // The libraries tried on the way (ALSA and JACK on a machine without sound) write their own
+  // complaints to standard error unless told not to.
+  QuietSoundLibraries();
+  ma_backend forced = ma_backend_null;
+  output.backendForced = ForcedBackend(forced);
+  const ma_result result =
+      output.backendForced ? Open(output, request, &forced, 1) : Open(output, request, nullptr, 0);
   if (result != MA_SUCCESS) {
     return StartupFailure("StartMusic: no playback device: ma_device_init failed: %s (%d)",
                           ma_result_description(result), static_cast<int>(result));
+  }
+  return StartupOk();
+}
+
+StartupStatus ReopenOutputDevice(OutputDevice& output, const OutputRequest& request) {
+  const ma_backend backend = output.backend;
+  const ma_result result = Open(output, request, &backend, 1);
+  if (result != MA_SUCCESS) {
+    return StartupFailure("%s: %s", ma_get_backend_name(backend), ma_result_description(result));
   }
   return StartupOk();
 }
@@ -71,6 +116,11 @@ void CloseOutputDevice(OutputDevice& output) {
     ma_device_uninit(&output.device);  // stops it first when it runs, and ends its context
     output.deviceReady = false;
   }
+}
+
+void DescribeOutputDevice(const OutputDevice& output, char* text, unsigned size) {
+  std::snprintf(text, size, "%s, %s", ma_get_backend_name(output.backend),
+                output.deviceReady ? output.device.playback.name : "no device");
 }
 
 }  // namespace tc

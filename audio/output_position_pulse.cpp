@@ -35,7 +35,6 @@ using GetTimingInfo = const pa_timing_info* (*)(pa_stream*);
 using OperationUnref = void (*)(pa_operation*);
 using SetBufferAttr = pa_operation* (*)(pa_stream*, const pa_buffer_attr*, pa_stream_success_cb_t,
                                         void*);
-using GetBufferAttr = const pa_buffer_attr* (*)(pa_stream*);
 using RtClockNow = pa_usec_t (*)();
 using RtTimeNew = pa_time_event* (*)(const pa_context*, pa_usec_t, pa_time_event_cb_t, void*);
 using RtTimeRestart = void (*)(const pa_context*, pa_time_event*, pa_usec_t);
@@ -85,20 +84,10 @@ void OnTimingInfo(pa_stream* stream, int success, void* userData) {
   // The write index counts what left the library's staging buffer: what the data callback
   // produced less what that buffer still holds. Produced frames and the write index count
   // alike, so the anchor dates every frame produced.
-  position.anchor = AnchorFromReport(position.server, report);
+  position.anchor = AnchorFromReport(position.pulse.server, report);
   position.anchored = true;
   position.reported = true;
   PublishPosition(position);
-}
-
-void OnBufferAttr(pa_stream* stream, int success, void* userData) {
-  OutputPosition& position = *static_cast<OutputPosition*>(userData);
-  const pa_buffer_attr* granted =
-      reinterpret_cast<GetBufferAttr>(position.pulse.getBufferAttr)(stream);
-  if (success != 0 && granted != nullptr) {
-    position.grantedTargetFrames =
-        static_cast<std::uint32_t>(static_cast<double>(granted->tlength) / BytesPerFrame(position));
-  }
 }
 
 void RequestTimingInfo(OutputPosition& position) {
@@ -133,16 +122,15 @@ void AskForBuffer(OutputPosition& position, pa_stream* stream) {
   attr.minreq = static_cast<std::uint32_t>(position.periodSeconds * bytesPerSecond);
   attr.fragsize = static_cast<std::uint32_t>(-1);
   pa_operation* operation = reinterpret_cast<SetBufferAttr>(position.pulse.setBufferAttr)(
-      stream, &attr, OnBufferAttr, &position);
+      stream, &attr, nullptr, nullptr);
   if (operation != nullptr)
     reinterpret_cast<OperationUnref>(position.pulse.operationUnref)(operation);
 }
 
 }  // namespace
 
-bool LookUpPulse(OutputPosition& position, ma_device& device) {
+bool LookUpPulse(PulsePosition& calls, ma_device& device) {
   void* library = device.pContext->pulse.pulseSO;
-  PulseCalls& calls = position.pulse;
   calls.stream = device.pulse.pStreamPlayback;
   calls.context = device.pulse.pPulseContext;
   calls.mainloop = device.pulse.pMainLoop;
@@ -151,16 +139,14 @@ bool LookUpPulse(OutputPosition& position, ma_device& device) {
   calls.getTimingInfo = dlsym(library, "pa_stream_get_timing_info");
   calls.operationUnref = dlsym(library, "pa_operation_unref");
   calls.setBufferAttr = dlsym(library, "pa_stream_set_buffer_attr");
-  calls.getBufferAttr = dlsym(library, "pa_stream_get_buffer_attr");
   calls.rtClockNow = dlsym(library, "pa_rtclock_now");
   calls.rtTimeNew = dlsym(library, "pa_context_rttime_new");
   calls.rtTimeRestart = dlsym(library, "pa_context_rttime_restart");
   calls.mainloopApi = dlsym(library, "pa_mainloop_get_api");
   return calls.updateTimingInfo != nullptr && calls.getTimingInfo != nullptr &&
          calls.operationUnref != nullptr && calls.setBufferAttr != nullptr &&
-         calls.getBufferAttr != nullptr && calls.rtClockNow != nullptr &&
-         calls.rtTimeNew != nullptr && calls.rtTimeRestart != nullptr &&
-         calls.mainloopApi != nullptr;
+         calls.rtClockNow != nullptr && calls.rtTimeNew != nullptr &&
+         calls.rtTimeRestart != nullptr && calls.mainloopApi != nullptr;
 }
 
 void AskPulse(OutputPosition& position) {
@@ -177,21 +163,32 @@ void AskPulse(OutputPosition& position) {
       &position);
 }
 
-void ReleasePulse(OutputPosition& position) {
-  if (position.pulse.timer == nullptr) return;
-  pa_mainloop_api* api = reinterpret_cast<MainloopApi>(position.pulse.mainloopApi)(
-      static_cast<pa_mainloop*>(position.pulse.mainloop));
-  api->time_free(static_cast<pa_time_event*>(position.pulse.timer));
-  position.pulse.timer = nullptr;
+// A stream moved to another sink is read by that sink from now on: its graph's quantum and its
+// reports' phase start again, and the buffer is asked for again of the new sink.
+void RestartPulseReports(OutputPosition& position) {
+  position.pulse.server = ServerTimeline{};
+  position.pulse.server.rate = position.rate;
+  if (position.pulse.timer == nullptr) return;  // not asked yet: the first ask does it all
+  AskForBuffer(position, static_cast<pa_stream*>(position.pulse.stream));
+  RequestTimingInfo(position);
+}
+
+void ReleasePulse(PulsePosition& pulse) {
+  if (pulse.timer == nullptr) return;
+  pa_mainloop_api* api =
+      reinterpret_cast<MainloopApi>(pulse.mainloopApi)(static_cast<pa_mainloop*>(pulse.mainloop));
+  api->time_free(static_cast<pa_time_event*>(pulse.timer));
+  pulse.timer = nullptr;
 }
 
 #else
 
-bool LookUpPulse(OutputPosition&, ma_device&) {
+bool LookUpPulse(PulsePosition&, ma_device&) {
   return false;
 }
 void AskPulse(OutputPosition&) {}
-void ReleasePulse(OutputPosition&) {}
+void RestartPulseReports(OutputPosition&) {}
+void ReleasePulse(PulsePosition&) {}
 
 #endif
 

@@ -10,19 +10,20 @@
 
 namespace tc {
 
-void ReleaseWasapiClock(OutputPosition& position) {
-  if (position.audioClock != nullptr) static_cast<IAudioClock*>(position.audioClock)->Release();
-  position.audioClock = nullptr;
-  position.audioClient = nullptr;
+void ReleaseWasapiClock(WasapiPosition& wasapi) {
+  if (wasapi.audioClock != nullptr) static_cast<IAudioClock*>(wasapi.audioClock)->Release();
+  wasapi.audioClock = nullptr;
+  wasapi.audioClient = nullptr;
 }
 
 bool AskWasapiClock(OutputPosition& position, std::int64_t framesBefore, double hostSeconds) {
+  WasapiPosition& wasapi = position.wasapi;
   void* client = position.device->wasapi.pAudioClientPlayback;
   if (client == nullptr) return false;
-  if (client != position.audioClient) {
+  if (client != wasapi.audioClient) {
     // The clock held keeps its client alive, so a new client never reuses the old one's address.
-    const bool rerouted = position.audioClient != nullptr;
-    ReleaseWasapiClock(position);
+    const bool rerouted = wasapi.audioClient != nullptr;
+    ReleaseWasapiClock(wasapi);
     IAudioClock* clock = nullptr;
     if (FAILED(static_cast<IAudioClient*>(client)->GetService(__uuidof(IAudioClock),
                                                               reinterpret_cast<void**>(&clock)))) {
@@ -33,16 +34,16 @@ bool AskWasapiClock(OutputPosition& position, std::int64_t framesBefore, double 
       clock->Release();
       return false;
     }
-    position.audioClient = client;
-    position.audioClock = clock;
-    position.clockFrequency = static_cast<double>(frequency);
+    wasapi.audioClient = client;
+    wasapi.audioClock = clock;
+    wasapi.clockFrequency = static_cast<double>(frequency);
     // A new client's stream starts with what is written to it from now on (give or take the
     // period the library was copying while it rerouted).
-    position.clockOriginFrames = rerouted ? framesBefore : 0;
+    wasapi.clockOriginFrames = rerouted ? framesBefore : 0;
   }
   UINT64 played = 0;
   UINT64 playedAt = 0;  // 100 ns units of the performance counter
-  if (FAILED(static_cast<IAudioClock*>(position.audioClock)->GetPosition(&played, &playedAt))) {
+  if (FAILED(static_cast<IAudioClock*>(wasapi.audioClock)->GetPosition(&played, &playedAt))) {
     return false;
   }
   LARGE_INTEGER counter;
@@ -52,8 +53,8 @@ bool AskWasapiClock(OutputPosition& position, std::int64_t framesBefore, double 
   const double nowCounterSeconds =
       static_cast<double>(counter.QuadPart) / static_cast<double>(counterFrequency.QuadPart);
   const double age = nowCounterSeconds - static_cast<double>(playedAt) * 1e-7;
-  position.anchor.frames = static_cast<double>(position.clockOriginFrames) +
-                           static_cast<double>(played) / position.clockFrequency * position.rate;
+  position.anchor.frames = static_cast<double>(wasapi.clockOriginFrames) +
+                           static_cast<double>(played) / wasapi.clockFrequency * position.rate;
   position.anchor.hostSeconds = hostSeconds - (age > 0.0 ? age : 0.0);
   return true;
 }
@@ -64,7 +65,7 @@ bool AskWasapiClock(OutputPosition& position, std::int64_t framesBefore, double 
 
 namespace tc {
 
-void ReleaseWasapiClock(OutputPosition&) {}
+void ReleaseWasapiClock(WasapiPosition&) {}
 bool AskWasapiClock(OutputPosition&, std::int64_t, double) {
   return false;
 }

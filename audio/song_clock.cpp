@@ -11,16 +11,21 @@ namespace {
 // motion.
 constexpr double kMaxSlewRate = 0.25;
 // Time constant of the pull: an error of e is taken in at e / kSlewTimeConstant per second.
+// (A larger disagreement is the song's to mend, not the picture's: SongAdrift.)
 constexpr double kSlewTimeConstant = 0.1;
-// A disagreement this large is not a report's jitter but a long stall of the frame loop or of the
-// output: take the estimate at once when it lies ahead (going forward by a jump is still
-// monotonic).
-constexpr double kJumpAheadSeconds = 0.25;
+
+bool Fresh(const SongClock& clock, const HeardNote* note, double hostSeconds) {
+  return note != nullptr && hostSeconds <= note->heardHostSeconds + clock.noteLifetimeSeconds;
+}
 
 }  // namespace
 
 void ResetSongClock(SongClock& clock, double songSeconds) {
+  const double endSeconds = clock.endSeconds;
+  const double lifetime = clock.noteLifetimeSeconds;
   clock = SongClock{};
+  clock.endSeconds = endSeconds;
+  clock.noteLifetimeSeconds = lifetime;
   clock.floorSeconds = songSeconds;
   clock.lastSeconds = songSeconds;
 }
@@ -28,36 +33,51 @@ void ResetSongClock(SongClock& clock, double songSeconds) {
 double AdvanceSongClock(SongClock& clock, const HeardNote* note, double hostSeconds) {
   if (!clock.started) {
     clock.started = true;
+    clock.startHost = hostSeconds;
     clock.lastHost = hostSeconds;
   }
   const double elapsed = std::max(0.0, hostSeconds - clock.lastHost);
   clock.lastHost = hostSeconds;
-  if (note == nullptr) return clock.lastSeconds;
+  const bool fresh = Fresh(clock, note, hostSeconds);
 
-  const double target = HeardAt(*note, hostSeconds);
   double next = clock.lastSeconds;
   if (!clock.heard) {
-    // Until the listener hears past the floor the picture waits there; then it starts from what
-    // is heard, without a pull that would begin it early.
-    if (target > clock.floorSeconds) {
+    if (fresh) {
+      // Until the listener hears past the floor the picture waits there; then it starts from
+      // what is heard, without a pull that would begin it early.
+      const double target = HeardAt(*note, hostSeconds);
+      if (target > clock.floorSeconds) {
+        clock.heard = true;
+        next = target;
+      }
+    } else if (note != nullptr || hostSeconds - clock.startHost > kFirstNoteWaitSeconds) {
+      // The output ran dry before the start was heard, or never mixed: the show starts now.
       clock.heard = true;
-      next = target;
+      clock.freeRunning = true;
     }
-  } else {
+  } else if (fresh) {
+    const double target = HeardAt(*note, hostSeconds);
     const double freeRun = clock.lastSeconds + elapsed;
     const double error = target - freeRun;
-    if (error > kJumpAheadSeconds) {
-      next = target;
-    } else {
-      const double limit = kMaxSlewRate * elapsed;
-      const double pull = error * std::min(1.0, elapsed / kSlewTimeConstant);
-      next = freeRun + std::clamp(pull, -limit, limit);
-    }
+    const double limit = kMaxSlewRate * elapsed;
+    const double pull = error * std::min(1.0, elapsed / kSlewTimeConstant);
+    next = freeRun + std::clamp(pull, -limit, limit);
     // Nothing past the mixed point has been mixed yet (or ever will be, at the song's end).
     next = std::min(next, note->mixedSeconds);
+    clock.freeRunning = false;
+  } else {
+    next = clock.lastSeconds + elapsed;
+    clock.freeRunning = true;
   }
+  next = std::min(next, clock.endSeconds);
   clock.lastSeconds = std::max(next, clock.lastSeconds);  // never backwards
   return clock.lastSeconds;
+}
+
+bool SongAdrift(const SongClock& clock, const HeardNote& note, double hostSeconds) {
+  if (!clock.heard || !Fresh(clock, &note, hostSeconds) || clock.lastSeconds >= clock.endSeconds)
+    return false;
+  return std::fabs(HeardAt(note, hostSeconds) - clock.lastSeconds) > kSongAdriftSeconds;
 }
 
 }  // namespace tc

@@ -1,0 +1,146 @@
+#include "audio/output_watch.h"
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+#include "audio/music.h"
+
+namespace tc {
+namespace {
+
+// How often the watch looks, and how soon a failed open is tried again: a restarted server is
+// found within a fraction of a second of its start.
+constexpr auto kLookInterval = std::chrono::milliseconds(100);
+constexpr double kRetrySeconds = 0.25;
+// A reopened device counts as taking sound once it has mixed for this long after its start: by
+// then its server has reported where the listener is, so the seek that follows lands in place.
+constexpr double kSettleSeconds = 0.2;
+
+void Say(EventLines& lines, const char* format, const char* what) {
+  char text[sizeof lines.pending];
+  std::snprintf(text, sizeof text, format, what);
+  SayEvent(lines, MonotonicSeconds(), text);
+}
+
+// The watch's own record of the output it looks after.
+struct Watched {
+  double startedAt = 0.0;    // the device's latest start
+  double nextOpenAt = 0.0;   // when no device is open: the next try
+  bool lost = false;         // since the last "lost" line, no "back" line yet
+  bool awaitingMix = false;  // a reopened device, held silent until it takes sound
+};
+
+void CloseLost(MusicPlayer& player, Watched& watched) {
+  char what[192];
+  DescribeOutputDevice(player.output, what, sizeof what);
+  if (!watched.lost)
+    Say(player.watch.lines, "sound output lost: %s; the show goes on silently", what);
+  watched.lost = true;
+  watched.awaitingMix = false;
+  // The device's thread has stopped mixing, or mixes into nothing: stopping it ends that thread.
+  if (player.output.deviceReady) ma_device_stop(&player.output.device);
+  CloseOutputPosition(player.position);
+  CloseOutputDevice(player.output);
+  watched.nextOpenAt = MonotonicSeconds();
+}
+
+void TryOpen(MusicPlayer& player, Watched& watched) {
+  // Silent until the frame thread has sought the song to where the show is by then: what the
+  // device mixes on opening is heard only after its buffer has filled.
+  player.songHeld.store(true, std::memory_order_release);
+  const StartupStatus status = ReopenOutputDevice(player.output, player.request);
+  if (status.ok) {
+    OpenOutputPosition(player.position, player.output.device, player.mixStamp);
+    if (ma_device_start(&player.output.device) == MA_SUCCESS) {
+      watched.startedAt = MonotonicSeconds();
+      watched.awaitingMix = true;
+      return;
+    }
+    CloseOutputPosition(player.position);
+    CloseOutputDevice(player.output);
+  }
+  watched.nextOpenAt = MonotonicSeconds() + kRetrySeconds;
+}
+
+void LookOnce(MusicPlayer& player, Watched& watched) {
+  const double now = MonotonicSeconds();
+  if (player.output.deviceReady) {
+    const double lastMix = player.mixStamp.lastMixHost.load(std::memory_order_acquire);
+    if (watched.awaitingMix && lastMix > watched.startedAt + kSettleSeconds) {
+      // The new device takes sound: the song may go on there.
+      watched.awaitingMix = false;
+      player.reopened.store(true, std::memory_order_release);
+      if (watched.lost) {
+        char what[192];
+        DescribeOutputDevice(player.output, what, sizeof what);
+        Say(player.watch.lines, "sound output back: %s", what);
+        watched.lost = false;
+      }
+    } else if (OutputLost(lastMix, watched.startedAt, now, player.watch.lostAfterSeconds)) {
+      CloseLost(player, watched);
+    }
+  }
+  if (!player.output.deviceReady && MonotonicSeconds() >= watched.nextOpenAt) {
+    TryOpen(player, watched);
+  }
+  FlushEvent(player.watch.lines, MonotonicSeconds());
+}
+
+void Watch(MusicPlayer& player) {
+  OutputWatch& watch = player.watch;
+  Watched watched;
+  watched.startedAt = MonotonicSeconds();
+  std::unique_lock<std::mutex> lock(watch.mutex);
+  while (!watch.stopping) {
+    watch.wake.wait_for(lock, kLookInterval);
+    if (watch.stopping) break;
+    lock.unlock();
+    LookOnce(player, watched);
+    lock.lock();
+  }
+}
+
+}  // namespace
+
+bool SayEvent(EventLines& lines, double nowSeconds, const char* text) {
+  std::snprintf(lines.pending, sizeof lines.pending, "%s", text);
+  lines.hasPending = true;
+  return FlushEvent(lines, nowSeconds);
+}
+
+bool FlushEvent(EventLines& lines, double nowSeconds) {
+  if (!lines.hasPending || nowSeconds - lines.lastSaidAt < 1.0) return false;
+  std::fprintf(stderr, "%s\n", lines.pending);
+  std::fflush(stderr);
+  lines.hasPending = false;
+  lines.lastSaidAt = nowSeconds;
+  return true;
+}
+
+void StartOutputWatch(MusicPlayer& player) {
+#if defined(__EMSCRIPTEN__)
+  (void)player;
+#else
+  if (player.output.backend == ma_backend_null) return;
+  OutputWatch& watch = player.watch;
+  watch.stopping = false;
+  watch.lostAfterSeconds = LostAfterSeconds(player.position.periodSeconds);
+  watch.thread = std::thread(Watch, std::ref(player));
+  watch.running = true;
+#endif
+}
+
+void StopOutputWatch(MusicPlayer& player) {
+  OutputWatch& watch = player.watch;
+  if (!watch.running) return;
+  {
+    const std::lock_guard<std::mutex> lock(watch.mutex);
+    watch.stopping = true;
+  }
+  watch.wake.notify_all();
+  watch.thread.join();
+  watch.running = false;
+}
+
+}  // namespace tc
