@@ -323,8 +323,10 @@ class Recorder:
         self.device = device
         self.started = time.monotonic()
         self.process = subprocess.Popen(
+            # PipeWire's session manager moves a recording to the new default sink's monitor
+            # when the default changes, unless the stream asks to stay.
             ["parec", "-d", device, "--format=s16le", f"--rate={RATE}", "--channels=2",
-             latency, "--raw"],
+             latency, "--raw", "--property=node.dont-reconnect=true"],
             env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=0)
         self.chunks = []
         self.arrivals = []  # (monotonic time, frames received so far)

@@ -113,6 +113,7 @@ class StandardErrorTest(unittest.TestCase):
     def judge(self, lines, outages):
         show = sound_path.Show.__new__(sound_path.Show)
         show.failures = []
+        show.figures = []
 
         class Said:
             err = lines
