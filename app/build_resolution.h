@@ -1,5 +1,6 @@
 // The build's output resolution, the only difference between the two executables. Only the entry
-// procedure includes this; the libraries below it take the resolution as an argument.
+// procedures (main.cpp, and the page's main_web.cpp) include this; the libraries below them take
+// the resolution as an argument.
 #pragma once
 
 #include "base/resolution.h"

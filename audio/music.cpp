@@ -18,33 +18,31 @@ namespace {
 // song has been sought to where the show will be.
 void MixEngine(ma_device* device, void* output, const void* /*input*/, ma_uint32 frameCount) {
   MusicPlayer& player = *static_cast<MusicPlayer*>(device->pUserData);
-  // Read before the mix: a seek asked for before this mix is applied by it.
-  const std::uint32_t epoch = player.seekEpoch.load(std::memory_order_acquire);
-  const bool moved = player.moved.exchange(false, std::memory_order_acq_rel);
+  const MixTicket ticket = BeginMix(player.handoff);
   ma_uint64 frames = 0;
   bool songMixed = false;
-  if (player.songHeld.load(std::memory_order_acquire)) {
+  if (ticket.held) {
     ma_silence_pcm_frames(output, frameCount, device->playback.format, device->playback.channels);
   } else {
     ma_engine_read_pcm_frames(&player.engine, output, frameCount, nullptr);
-    songMixed = player.songMixing.load(std::memory_order_acquire) &&
-                ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) == MA_SUCCESS;
+    songMixed =
+        ticket.songMixing && ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) == MA_SUCCESS;
   }
-  NotePositionAfterMix(player.position, frameCount, songMixed, frames, epoch, moved);
+  NotePositionAfterMix(player.position, frameCount, songMixed, frames, ticket.epoch, ticket.moved);
 }
 
 // On the device's thread: a stream the server moved to another sink is heard there from now on.
 void OnOutputNotice(const ma_device_notification* notice) {
   if (notice->type != ma_device_notification_type_rerouted) return;
   static_cast<MusicPlayer*>(notice->pDevice->pUserData)
-      ->moved.store(true, std::memory_order_release);
+      ->handoff.moved.store(true, std::memory_order_release);
 }
 
 // A seek that leaves the clock running: the song follows the show, not the other way round.
 void MoveSong(MusicPlayer& player, double seconds) {
   const double frame = seconds * static_cast<double>(player.songSampleRate);
   ma_sound_seek_to_pcm_frame(&player.song, static_cast<ma_uint64>(frame + 0.5));
-  player.seekEpoch.fetch_add(1, std::memory_order_release);
+  CountSeek(player.handoff);
 }
 
 // On the frame thread, after each reading: where the sound has gone elsewhere in the song than
@@ -53,16 +51,16 @@ void MoveSong(MusicPlayer& player, double seconds) {
 // sought takes a buffer's time to be heard, and until then the notes are of the old sound.
 void KeepSongWithShow(MusicPlayer& player, const HeardNote* note, double now, double host) {
   constexpr double kSeekSpacingSeconds = 1.0;
-  const bool reopened = player.reopened.exchange(false, std::memory_order_acq_rel);
+  const bool reopened = player.handoff.reopened.exchange(false, std::memory_order_acq_rel);
   const bool adrift = note != nullptr && SongAdrift(player.clock, *note, host) &&
                       now - player.lastSongSeekHost > kSeekSpacingSeconds;
   if (!reopened && !adrift) return;
   if (player.clock.heard) {
-    const double queued = player.mixStamp.queuedSeconds.load(std::memory_order_relaxed);
+    const double queued = player.handoff.stamp.queuedSeconds.load(std::memory_order_relaxed);
     MoveSong(player, player.clock.lastSeconds + (now + queued - host));
     player.lastSongSeekHost = now;
   }
-  if (reopened) player.songHeld.store(false, std::memory_order_release);
+  if (reopened) player.handoff.songHeld.store(false, std::memory_order_release);
 }
 
 // The song is decoded into memory ahead of the audio thread, which then only copies samples and
@@ -99,7 +97,7 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
   player.request.userData = &player;
   status = OpenOutputDevice(player.output, player.request);
   if (!status.ok) return status;
-  OpenOutputPosition(player.position, player.output.device, player.mixStamp);
+  OpenOutputPosition(player.position, player.output.device, player.handoff.stamp);
   player.clock.noteLifetimeSeconds = NoteLifetimeSeconds(player.position.periodSeconds);
 
   ma_engine_config config = ma_engine_config_init();
@@ -123,7 +121,7 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
                           ma_result_description(result), static_cast<int>(result));
   }
   player.songReady = true;
-  player.songMixing.store(true, std::memory_order_release);
+  player.handoff.songMixing.store(true, std::memory_order_release);
   ma_sound_get_data_format(&player.song, nullptr, nullptr, &player.songSampleRate, nullptr, 0);
   if (mute) ma_sound_set_volume(&player.song, 0.0f);
   // Known once the song is decoded (a late start); while it decodes in the background the clock
@@ -153,13 +151,8 @@ StartupStatus StartMusic(MusicPlayer& player, const ResourcePaths& resources, do
 float ReadSongClock(MusicPlayer& player, double leadSeconds) {
   const double now = MonotonicSeconds();
   const double host = now + leadSeconds;
-  std::uint64_t frames = 0;
   HeardNote note;
-  std::uint32_t epoch = 0;
-  const bool noted = player.songSampleRate != 0 &&
-                     ReadMixStamp(player.mixStamp, frames, note.heardHostSeconds, epoch) &&
-                     epoch == player.seekEpoch.load(std::memory_order_relaxed);
-  note.mixedSeconds = static_cast<double>(frames) / static_cast<double>(player.songSampleRate);
+  const bool noted = ReadSongNote(player.handoff, static_cast<double>(player.songSampleRate), note);
   const double seconds = AdvanceSongClock(player.clock, noted ? &note : nullptr, host);
   KeepSongWithShow(player, noted ? &note : nullptr, now, host);
   return static_cast<float>(seconds);
@@ -208,7 +201,7 @@ void StopMusic(MusicPlayer& player) {
 void ShutdownMusic(MusicPlayer& player) {
   StopOutputWatch(player);
   if (player.output.deviceReady) ma_device_stop(&player.output.device);
-  player.songMixing.store(false, std::memory_order_release);
+  player.handoff.songMixing.store(false, std::memory_order_release);
   if (player.songReady) {
     ma_sound_uninit(&player.song);
     player.songReady = false;

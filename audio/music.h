@@ -2,14 +2,11 @@
 // (or from a chosen time), and what the listener hears of it is the demo's only clock.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-
-#include "audio/mix_stamp.h"
 #include "audio/output_device.h"
 #include "audio/output_position.h"
 #include "audio/output_watch.h"
 #include "audio/song_clock.h"
+#include "audio/song_handoff.h"
 #include "base/resource_paths.h"
 #include "base/status.h"
 
@@ -28,21 +25,11 @@ struct MusicPlayer {
   bool songReady = false;
   ma_uint32 songSampleRate = 0;
   SongClock clock;
-  // The audio thread notes here, after each mix once the song exists, how far the song is mixed
-  // and when the listener hears that point; `position` is how it finds out.
+  // Where the listener is in the output, found by the audio thread after each mix, and what it
+  // shares with the frame loop and the output's watch.
   OutputPosition position;
-  MixStamp mixStamp;
-  std::atomic<bool> songMixing{false};
-  // Counts seeks: a note from a mix that began before the latest seek is not of the song as it
-  // is now.
-  std::atomic<std::uint32_t> seekEpoch{0};
-  // The output's watch and what it hands over: a reopened device mixes silence (`songHeld`) until
-  // the frame thread, told by `reopened`, has sought the song to the show's position; `moved`,
-  // set by the device's notification, tells the audio thread the stream now plays elsewhere.
+  SongHandoff handoff;
   OutputWatch watch;
-  std::atomic<bool> songHeld{false};
-  std::atomic<bool> reopened{false};
-  std::atomic<bool> moved{false};
   double lastSongSeekHost = 0.0;  // the frame thread's latest seek to the show's position
 };
 

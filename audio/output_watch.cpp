@@ -48,10 +48,10 @@ void CloseLost(MusicPlayer& player, Watched& watched) {
 void TryOpen(MusicPlayer& player, Watched& watched) {
   // Silent until the frame thread has sought the song to where the show is by then: what the
   // device mixes on opening is heard only after its buffer has filled.
-  player.songHeld.store(true, std::memory_order_release);
+  player.handoff.songHeld.store(true, std::memory_order_release);
   const StartupStatus status = ReopenOutputDevice(player.output, player.request);
   if (status.ok) {
-    OpenOutputPosition(player.position, player.output.device, player.mixStamp);
+    OpenOutputPosition(player.position, player.output.device, player.handoff.stamp);
     if (ma_device_start(&player.output.device) == MA_SUCCESS) {
       watched.startedAt = MonotonicSeconds();
       watched.awaitingMix = true;
@@ -66,11 +66,11 @@ void TryOpen(MusicPlayer& player, Watched& watched) {
 void LookOnce(MusicPlayer& player, Watched& watched) {
   const double now = MonotonicSeconds();
   if (player.output.deviceReady) {
-    const double lastMix = player.mixStamp.lastMixHost.load(std::memory_order_acquire);
+    const double lastMix = player.handoff.stamp.lastMixHost.load(std::memory_order_acquire);
     if (watched.awaitingMix && lastMix > watched.startedAt + kSettleSeconds) {
       // The new device takes sound: the song may go on there.
       watched.awaitingMix = false;
-      player.reopened.store(true, std::memory_order_release);
+      player.handoff.reopened.store(true, std::memory_order_release);
       if (watched.lost) {
         char what[192];
         DescribeOutputDevice(player.output, what, sizeof what);

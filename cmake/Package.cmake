@@ -2,7 +2,8 @@
 # tumblecrate-<version>/: the executables, resources/, the viewer's README with the pictures it
 # shows in docs/, LICENSE and THIRD-PARTY-NOTICES (plus, on Linux, the one shared library carried
 # beside the executables). CPack packs that folder
-# as a .tar.gz on Linux and a .zip on Windows; scripts/package runs it for both.
+# as a .tar.gz on Linux and a .zip on Windows (the web build's zip: PackageWeb.cmake);
+# scripts/package runs it for all three.
 set(TC_PACKAGE_FOLDER "tumblecrate-${PROJECT_VERSION}")
 if(EMSCRIPTEN)
   include(${CMAKE_CURRENT_LIST_DIR}/PackageWeb.cmake)

@@ -17,7 +17,8 @@ struct FrameTiming {
   float beat;           // floor(songSeconds / 0.6), kept as a float
 };
 
-// The choreography's state across frames. Never reset: one run, one DemoState.
+// The choreography's state across the frames of one run. A new run (a loop's restart, the page's
+// "play again") starts from a fresh DemoState, never from a partly cleared one.
 struct DemoState {
   float lastBeat = -1.0f;
   int32_t textureIndex = 0;

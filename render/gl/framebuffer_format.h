@@ -12,8 +12,8 @@
 namespace tc {
 
 #if defined(__EMSCRIPTEN__)
-// A WebGL 2 context on the page's canvas, made current: an opaque RGBA8 drawing buffer with depth
-// and stencil and no antialiasing. `context` is its handle.
+// A WebGL 2 context on the page's canvas, made current: an opaque RGBA8 drawing buffer with depth,
+// no stencil and no antialiasing. `context` is its handle.
 StartupStatus CreateWebGlContext(int& context);
 #else
 // After SDL_Init(SDL_INIT_VIDEO), before SDL_CreateWindow.

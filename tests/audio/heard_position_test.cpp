@@ -97,18 +97,6 @@ TEST(ServerReports, AfterAnUnderrunNothingIsQueued) {
   EXPECT_NEAR(anchor.hostSeconds, 5.0 + 0.01 - 0.0005, 1e-12);
 }
 
-TEST(PositionSources, EachBackendAsksItsOwnAndTheRestFallBackToTheWholeBuffer) {
-  EXPECT_EQ(ChoosePositionSource(ma_backend_pulseaudio, true), PositionSource::kServerReport);
-  EXPECT_EQ(ChoosePositionSource(ma_backend_alsa, true), PositionSource::kPcmDelay);
-  EXPECT_EQ(ChoosePositionSource(ma_backend_wasapi, true), PositionSource::kDeviceClock);
-  EXPECT_EQ(ChoosePositionSource(ma_backend_null, false), PositionSource::kNullClock);
-  EXPECT_EQ(ChoosePositionSource(ma_backend_webaudio, false), PositionSource::kPageContext);
-  // Functions missing from the client library, and backends with no position we read.
-  EXPECT_EQ(ChoosePositionSource(ma_backend_pulseaudio, false), PositionSource::kWholeBuffer);
-  EXPECT_EQ(ChoosePositionSource(ma_backend_alsa, false), PositionSource::kWholeBuffer);
-  EXPECT_EQ(ChoosePositionSource(ma_backend_jack, true), PositionSource::kWholeBuffer);
-}
-
 TEST(PositionSources, WithoutAReportAMixIsDatedByItsSourcesRule) {
   // The Null device plays a mix from the moment it is made; the fallback hears the mix's last
   // frame once the whole buffer before it has played.

@@ -79,11 +79,14 @@ TEST(SongClock, HoldsAtTheStartUntilTheListenerHearsIt) {
   EXPECT_NEAR(AdvanceSongClock(clock, &note, 0.3105), 0.0105, 1e-9);
 }
 
-TEST(SongClock, WithoutANoteStaysWhereTheSongWasStartedOrSought) {
+TEST(SongClock, WithoutAnyNoteWaitsASecondThenStartsAtTheWallsPace) {
   SongClock clock;
   ResetSongClock(clock, 100.0);
   EXPECT_EQ(AdvanceSongClock(clock, nullptr, 1.0), 100.0);
-  EXPECT_EQ(AdvanceSongClock(clock, nullptr, 9.0), 100.0);
+  EXPECT_EQ(AdvanceSongClock(clock, nullptr, 1.5), 100.0);
+  AdvanceSongClock(clock, nullptr, 2.5);  // the output never mixed: the show starts
+  EXPECT_NEAR(AdvanceSongClock(clock, nullptr, 7.5), 105.0, 1e-9);
+  EXPECT_TRUE(clock.freeRunning);
 }
 
 TEST(SongClock, ASeekHoldsThereUntilItIsHeardThenFollows) {
@@ -123,16 +126,80 @@ TEST(SongClock, AReportThatJumpsIsTakenInGraduallyEitherWay) {
   }
 }
 
-TEST(SongClock, AReportThatStopsRunsOnButNeverPastWhatWasMixed) {
+// The output stops taking sound at host 2.0 (a server that died, a sink suspended): its last
+// note's mixed end is heard at 2.25.
+struct Outage {
+  ScriptedOutput output;
+  SongClock clock;
+  HeardNote last;
+  Outage() {
+    ResetSongClock(clock, 0.0);
+    Read(clock, output, 0.0, 2.0, 0.01);
+    last = output.Note(2.0);
+  }
+  double ReadStale(double from, double to) {
+    double value = 0.0;
+    for (double t = from; t < to; t += 0.01)
+      value = AdvanceSongClock(clock, &last, t);
+    return value;
+  }
+};
+
+TEST(SongClockFallback, AnOutputThatStopsIsLeftAtTheWallsPaceWithoutDrift) {
+  Outage outage;
+  // Held at what was mixed only while the report can still explain the silence...
+  const double lifetime = outage.clock.noteLifetimeSeconds;
+  const double held = outage.ReadStale(2.0, 2.25 + lifetime - 0.01);
+  EXPECT_EQ(held, outage.last.mixedSeconds);
+  EXPECT_FALSE(outage.clock.freeRunning);
+  // ...then a minute on the monotonic clock alone, to the microsecond.
+  const double from = AdvanceSongClock(outage.clock, &outage.last, 2.5);
+  EXPECT_TRUE(outage.clock.freeRunning);
+  const double after = AdvanceSongClock(outage.clock, &outage.last, 62.5);
+  EXPECT_NEAR(after - from, 60.0, 1e-6);
+}
+
+TEST(SongClockFallback, SoundBackInPlaceIsTakenWithoutAJump) {
+  Outage outage;
+  outage.ReadStale(2.0, 8.0);
+  // The sound comes back where the show is (the song was sought there), a little late against
+  // the clock: the clock is pulled onto it gently, never back.
+  ScriptedOutput back = outage.output;
+  back.startHost = outage.output.startHost + 0.03;
+  const Readings run = Read(outage.clock, back, 8.0, 10.0, 0.001);
+  EXPECT_FALSE(run.wentBack);
+  EXPECT_LE(run.worstStep, 0.25 * 0.001 + 1e-9);
+  EXPECT_LT(std::fabs(AdvanceSongClock(outage.clock, nullptr, 10.0) - back.Heard(10.0)), 0.002);
+}
+
+TEST(SongClockFallback, SoundBackElsewhereIsTheSongsToMendNotThePictures) {
+  for (const double shift : {6.0, -0.5}) {  // resumed where it stopped, or a jump ahead
+    Outage outage;
+    const double before = outage.ReadStale(2.0, 8.0);
+    ScriptedOutput back = outage.output;
+    back.startHost += shift;
+    const HeardNote note = back.Note(8.0);
+    EXPECT_TRUE(SongAdrift(outage.clock, note, 8.0)) << shift;
+    const double after = AdvanceSongClock(outage.clock, &note, 8.01);
+    EXPECT_GE(after, before) << shift;
+    EXPECT_LE(after - before, 0.01 * 1.25 + 1e-9) << shift;
+  }
+}
+
+TEST(SongClockFallback, ReportJitterAndTheSongsEndAreNoDrift) {
   ScriptedOutput output;
   SongClock clock;
   ResetSongClock(clock, 0.0);
   Read(clock, output, 0.0, 2.0, 0.01);
-  const HeardNote last = output.Note(2.0);  // the output stalls: no note after this one
-  double value = 0.0;
-  for (double t = 2.0; t < 4.0; t += 0.01)
-    value = AdvanceSongClock(clock, &last, t);
-  EXPECT_EQ(value, last.mixedSeconds);
+  ScriptedOutput jittered = output;
+  jittered.startHost += 0.046;  // a whole PipeWire quantum
+  EXPECT_FALSE(SongAdrift(clock, jittered.Note(2.0), 2.0));
+  clock.endSeconds = 2.0;
+  AdvanceSongClock(clock, nullptr, 5.0);
+  EXPECT_EQ(clock.lastSeconds, 2.0);  // never past the song's length
+  ScriptedOutput far = output;
+  far.startHost -= 1.0;
+  EXPECT_FALSE(SongAdrift(clock, far.Note(5.0), 5.0));
 }
 
 TEST(SongClock, AStalledFrameLoopCatchesUpAtOnce) {
