@@ -139,6 +139,24 @@ def test_live_lines(exe):
               f"without the song took {baseline:.3f} s")
 
 
+def test_quiet_without_sound(exe):
+    # No sound server to reach and no card: the audio library tries each backend before its
+    # silent Null device, and the sound libraries it loads on the way must not speak. At most our
+    # one line; none where the machine has sound after all.
+    with tempfile.TemporaryDirectory() as home:
+        env = dict(os.environ, PULSE_SERVER="unix:" + os.path.join(home, "nobody"), HOME=home,
+                   XDG_RUNTIME_DIR=home)
+        env.pop("TUMBLECRATE_AUDIO_DEBUG", None)
+        demo = Demo(exe, ["--mute"], env=env)
+        started = demo.wait_for(lambda lines: len(lines) >= 2, 60)
+        code = demo.stop()
+    err = demo.process.stderr.read()
+    lines = err.decode(errors="replace").splitlines()
+    check(started and code == 0, f"without sound: beat lines {demo.lines}, exit code {code}")
+    check(lines in ([], ["no sound output found: playing silently"]),
+          f"without sound: stderr {err!r}")
+
+
 def start_xvfb(width, height):
     read, write = os.pipe()
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
@@ -227,6 +245,7 @@ def main():
         "bad": lambda: test_bad_command_lines(args.exe),
         "nodisplay": lambda: test_no_display(args.exe),
         "live": lambda: test_live_lines(args.exe),
+        "quiet": lambda: test_quiet_without_sound(args.exe),
         "fullscreen": lambda: test_fullscreen(args.exe, args.grab),
     }
     for name, test in tests.items():
