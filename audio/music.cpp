@@ -14,20 +14,15 @@ namespace {
 
 // On the audio thread: mixing the engine's graph reads decoded memory only; noting the song's
 // cursor asks the output where the listener is (a call into its own client library at most) and
-// publishes with a few atomic stores, never a lock. A reopened device mixes silence until the
-// song has been sought to where the show will be.
+// publishes with a few atomic stores, never a lock.
 void MixEngine(ma_device* device, void* output, const void* /*input*/, ma_uint32 frameCount) {
   MusicPlayer& player = *static_cast<MusicPlayer*>(device->pUserData);
   const MixTicket ticket = BeginMix(player.handoff);
   ma_uint64 frames = 0;
   bool songMixed = false;
-  if (ticket.held) {
-    ma_silence_pcm_frames(output, frameCount, device->playback.format, device->playback.channels);
-  } else {
-    ma_engine_read_pcm_frames(&player.engine, output, frameCount, nullptr);
-    songMixed =
-        ticket.songMixing && ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) == MA_SUCCESS;
-  }
+  ma_engine_read_pcm_frames(&player.engine, output, frameCount, nullptr);
+  songMixed =
+      ticket.songMixing && ma_sound_get_cursor_in_pcm_frames(&player.song, &frames) == MA_SUCCESS;
   NotePositionAfterMix(player.position, frameCount, songMixed, frames, ticket.epoch, ticket.moved);
 }
 
@@ -46,21 +41,26 @@ void MoveSong(MusicPlayer& player, double seconds) {
 }
 
 // On the frame thread, after each reading: where the sound has gone elsewhere in the song than
-// the show (a reopened output, a stream moved or resumed with stale sound), the song is sought
-// to where the show will be when the sought sound is heard. At most once a second: the sound
-// sought takes a buffer's time to be heard, and until then the notes are of the old sound.
+// the show (a stream moved or resumed with stale sound, an underrun), the song is sought to where
+// the show will be when the sought sound is heard, behind what the output already holds. At most
+// once a second: until the sought sound is heard the notes are of the old sound. An output the
+// watch has opened again starts only after its seek: its first sound is heard at once, after the
+// sink's own latency.
 void KeepSongWithShow(MusicPlayer& player, const HeardNote* note, double now, double host) {
   constexpr double kSeekSpacingSeconds = 1.0;
-  const bool reopened = player.handoff.reopened.exchange(false, std::memory_order_acq_rel);
+  constexpr double kOutputStartSeconds = 0.05;
+  const bool reopened = player.handoff.reopened.load(std::memory_order_acquire);
   const bool adrift = note != nullptr && SongAdrift(player.clock, *note, host) &&
                       now - player.lastSongSeekHost > kSeekSpacingSeconds;
   if (!reopened && !adrift) return;
   if (player.clock.heard) {
-    const double queued = player.handoff.stamp.queuedSeconds.load(std::memory_order_relaxed);
-    MoveSong(player, player.clock.lastSeconds + (now + queued - host));
+    const double ahead = reopened
+                             ? kOutputStartSeconds
+                             : player.handoff.stamp.queuedSeconds.load(std::memory_order_relaxed);
+    MoveSong(player, player.clock.lastSeconds + (now - host) + ahead);
     player.lastSongSeekHost = now;
   }
-  if (reopened) player.handoff.songHeld.store(false, std::memory_order_release);
+  if (reopened) player.handoff.reopened.store(false, std::memory_order_release);
 }
 
 // The song is decoded into memory ahead of the audio thread, which then only copies samples and

@@ -13,12 +13,11 @@ namespace tc {
 namespace {
 
 // How often the watch looks, and how soon a failed open is tried again: a restarted server is
-// found within a fraction of a second of its start.
+// found within a tenth of a second of its start. While the frame thread seeks the song for a
+// device about to start, the watch looks far more often: the seek reckons with a prompt start.
 constexpr auto kLookInterval = std::chrono::milliseconds(100);
-constexpr double kRetrySeconds = 0.25;
-// A reopened device counts as taking sound once it has mixed for this long after its start: by
-// then its server has reported where the listener is, so the seek that follows lands in place.
-constexpr double kSettleSeconds = 0.2;
+constexpr auto kSeekLookInterval = std::chrono::milliseconds(2);
+constexpr double kRetrySeconds = 0.1;
 
 void Say(EventLines& lines, const char* format, const char* what) {
   char text[sizeof lines.pending];
@@ -28,10 +27,11 @@ void Say(EventLines& lines, const char* format, const char* what) {
 
 // The watch's own record of the output it looks after.
 struct Watched {
-  double startedAt = 0.0;    // the device's latest start
-  double nextOpenAt = 0.0;   // when no device is open: the next try
-  bool lost = false;         // since the last "lost" line, no "back" line yet
-  bool awaitingMix = false;  // a reopened device, held silent until it takes sound
+  double startedAt = 0.0;     // the device's latest start
+  double nextOpenAt = 0.0;    // when no device is open: the next try
+  bool lost = false;          // since the last "lost" line, no "back" line yet
+  bool awaitingSeek = false;  // a reopened device, not started until the song is sought
+  bool awaitingMix = false;   // a reopened device, started, not yet taking sound
 };
 
 void CloseLost(MusicPlayer& player, Watched& watched) {
@@ -40,6 +40,7 @@ void CloseLost(MusicPlayer& player, Watched& watched) {
   if (!watched.lost)
     Say(player.watch.lines, "sound output lost: %s; the show goes on silently", what);
   watched.lost = true;
+  watched.awaitingSeek = false;
   watched.awaitingMix = false;
   // The device's thread has stopped mixing, or mixes into nothing: stopping it ends that thread.
   if (player.output.deviceReady) ma_device_stop(&player.output.device);
@@ -48,32 +49,40 @@ void CloseLost(MusicPlayer& player, Watched& watched) {
   watched.nextOpenAt = MonotonicSeconds();
 }
 
+// Opens the default output again; the frame thread then seeks the song to where the show will be
+// when the device starts, and the device starts at once after.
 void TryOpen(MusicPlayer& player, Watched& watched) {
-  // Silent until the frame thread has sought the song to where the show is by then: what the
-  // device mixes on opening is heard only after its buffer has filled.
-  player.handoff.songHeld.store(true, std::memory_order_release);
   const StartupStatus status = ReopenOutputDevice(player.output, player.request);
-  if (status.ok) {
-    OpenOutputPosition(player.position, player.output.device, player.handoff.stamp);
-    if (ma_device_start(&player.output.device) == MA_SUCCESS) {
-      watched.startedAt = MonotonicSeconds();
-      watched.awaitingMix = true;
-      return;
-    }
+  if (!status.ok) {
+    watched.nextOpenAt = MonotonicSeconds() + kRetrySeconds;
+    return;
+  }
+  OpenOutputPosition(player.position, player.output.device, player.handoff.stamp);
+  player.handoff.reopened.store(true, std::memory_order_release);
+  watched.awaitingSeek = true;
+}
+
+void StartReopened(MusicPlayer& player, Watched& watched) {
+  watched.awaitingSeek = false;
+  if (ma_device_start(&player.output.device) != MA_SUCCESS) {
     CloseOutputPosition(player.position);
     CloseOutputDevice(player.output);
+    watched.nextOpenAt = MonotonicSeconds() + kRetrySeconds;
+    return;
   }
-  watched.nextOpenAt = MonotonicSeconds() + kRetrySeconds;
+  watched.startedAt = MonotonicSeconds();
+  watched.awaitingMix = true;
 }
 
 void LookOnce(MusicPlayer& player, Watched& watched) {
   const double now = MonotonicSeconds();
-  if (player.output.deviceReady) {
+  if (watched.awaitingSeek) {
+    if (!player.handoff.reopened.load(std::memory_order_acquire)) StartReopened(player, watched);
+  } else if (player.output.deviceReady) {
     const double lastMix = player.handoff.stamp.lastMixHost.load(std::memory_order_acquire);
-    if (watched.awaitingMix && lastMix > watched.startedAt + kSettleSeconds) {
-      // The new device takes sound: the song may go on there.
+    if (watched.awaitingMix && lastMix > watched.startedAt) {
+      // The new device takes sound (its first mixes, inside the start, fill its buffer).
       watched.awaitingMix = false;
-      player.handoff.reopened.store(true, std::memory_order_release);
       if (watched.lost) {
         char what[192];
         DescribeOutputDevice(player.output, what, sizeof what);
@@ -96,7 +105,7 @@ void Watch(MusicPlayer& player) {
   watched.startedAt = MonotonicSeconds();
   std::unique_lock<std::mutex> lock(watch.mutex);
   while (!watch.stopping) {
-    watch.wake.wait_for(lock, kLookInterval);
+    watch.wake.wait_for(lock, watched.awaitingSeek ? kSeekLookInterval : kLookInterval);
     if (watch.stopping) break;
     lock.unlock();
     LookOnce(player, watched);

@@ -5,9 +5,8 @@
 //               shutdown on);
 //   seekEpoch   counts the frame loop's seeks: a note from a mix that began before the latest
 //               seek is not of the song as it is now;
-//   songHeld    a reopened output mixes silence until the frame loop has sought the song to the
-//               show's position;
-//   reopened    the output's watch tells the frame loop that a reopened output takes sound;
+//   reopened    the output's watch has opened the output again and starts it once the frame
+//               loop has sought the song to the show's position (and cleared the flag);
 //   moved       the device's notification tells the audio thread that the stream now plays on
 //               another sink.
 #pragma once
@@ -24,7 +23,6 @@ struct SongHandoff {
   MixStamp stamp;
   std::atomic<bool> songMixing{false};
   std::atomic<std::uint32_t> seekEpoch{0};
-  std::atomic<bool> songHeld{false};
   std::atomic<bool> reopened{false};
   std::atomic<bool> moved{false};
 };
@@ -32,7 +30,6 @@ struct SongHandoff {
 // What the audio thread reads before each mix.
 struct MixTicket {
   std::uint32_t epoch = 0;  // read before the mix: a seek asked for before it is applied by it
-  bool held = false;
   bool songMixing = false;
   bool moved = false;
 };
@@ -40,7 +37,6 @@ struct MixTicket {
 inline MixTicket BeginMix(SongHandoff& handoff) {
   MixTicket ticket;
   ticket.epoch = handoff.seekEpoch.load(std::memory_order_acquire);
-  ticket.held = handoff.songHeld.load(std::memory_order_acquire);
   ticket.songMixing = handoff.songMixing.load(std::memory_order_acquire);
   ticket.moved = handoff.moved.exchange(false, std::memory_order_acq_rel);
   return ticket;
