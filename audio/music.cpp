@@ -26,11 +26,19 @@ void MixEngine(ma_device* device, void* output, const void* /*input*/, ma_uint32
   NotePositionAfterMix(player.position, frameCount, songMixed, frames, ticket.epoch, ticket.moved);
 }
 
-// On the device's thread: a stream the server moved to another sink is heard there from now on.
+// On the device's thread: a stream the server moved to another sink is heard there from now on;
+// one the server suspended is counted lost at once on PulseAudio, where a suspend stops the stream
+// (and PipeWire's server never plays it again, even once it runs the sink again). Elsewhere a
+// stop may be the library's own rerouting, which restarts the stream by itself.
 void OnOutputNotice(const ma_device_notification* notice) {
-  if (notice->type != ma_device_notification_type_rerouted) return;
-  static_cast<MusicPlayer*>(notice->pDevice->pUserData)
-      ->handoff.moved.store(true, std::memory_order_release);
+  SongHandoff& handoff = static_cast<MusicPlayer*>(notice->pDevice->pUserData)->handoff;
+  if (notice->type == ma_device_notification_type_rerouted) {
+    handoff.moved.store(true, std::memory_order_release);
+  } else if (notice->type == ma_device_notification_type_stopped &&
+             notice->pDevice->pContext->backend == ma_backend_pulseaudio &&
+             ma_device_get_state(notice->pDevice) == ma_device_state_started) {
+    handoff.stopped.store(true, std::memory_order_release);
+  }
 }
 
 // A seek that leaves the clock running: the song follows the show, not the other way round.
@@ -50,9 +58,10 @@ void KeepSongWithShow(MusicPlayer& player, const HeardNote* note, double now, do
   constexpr double kSeekSpacingSeconds = 1.0;
   constexpr double kOutputStartSeconds = 0.05;
   const bool reopened = player.handoff.reopened.load(std::memory_order_acquire);
+  const bool resync = player.handoff.resync.exchange(false, std::memory_order_acq_rel);
   const bool adrift = note != nullptr && SongAdrift(player.clock, *note, host) &&
                       now - player.lastSongSeekHost > kSeekSpacingSeconds;
-  if (!reopened && !adrift) return;
+  if (!reopened && !resync && !adrift) return;
   if (player.clock.heard) {
     const double ahead = reopened
                              ? kOutputStartSeconds

@@ -18,6 +18,9 @@ namespace {
 constexpr auto kLookInterval = std::chrono::milliseconds(100);
 constexpr auto kSeekLookInterval = std::chrono::milliseconds(2);
 constexpr double kRetrySeconds = 0.1;
+// A started device whose server asks for nothing for this long is playing into a sink that was
+// not running: what it was given first is stale by the time it is heard.
+constexpr double kStaleStartSeconds = 0.3;
 
 void Say(EventLines& lines, const char* format, const char* what) {
   char text[sizeof lines.pending];
@@ -64,6 +67,8 @@ void TryOpen(MusicPlayer& player, Watched& watched) {
 
 void StartReopened(MusicPlayer& player, Watched& watched) {
   watched.awaitingSeek = false;
+  // The old device's own stop, on closing it, is no news about the new one.
+  player.handoff.stopped.store(false, std::memory_order_release);
   if (ma_device_start(&player.output.device) != MA_SUCCESS) {
     CloseOutputPosition(player.position);
     CloseOutputDevice(player.output);
@@ -81,15 +86,20 @@ void LookOnce(MusicPlayer& player, Watched& watched) {
   } else if (player.output.deviceReady) {
     const double lastMix = player.handoff.stamp.lastMixHost.load(std::memory_order_acquire);
     if (watched.awaitingMix && lastMix > watched.startedAt) {
-      // The new device takes sound (its first mixes, inside the start, fill its buffer).
+      // The new device takes sound (its first mixes, inside the start, fill its buffer). Where it
+      // began only well after its start (a sink that was suspended), what it held is stale.
       watched.awaitingMix = false;
+      if (lastMix - watched.startedAt > kStaleStartSeconds) {
+        player.handoff.resync.store(true, std::memory_order_release);
+      }
       if (watched.lost) {
         char what[192];
         DescribeOutputDevice(player.output, what, sizeof what);
         Say(player.watch.lines, "sound output back: %s", what);
         watched.lost = false;
       }
-    } else if (OutputLost(lastMix, watched.startedAt, now, player.watch.lostAfterSeconds)) {
+    } else if (player.handoff.stopped.exchange(false, std::memory_order_acq_rel) ||
+               OutputLost(lastMix, watched.startedAt, now, player.watch.lostAfterSeconds)) {
       CloseLost(player, watched);
     }
   }

@@ -25,6 +25,11 @@ void* Load(const char* const* names) {
 }  // namespace
 
 void QuietSoundLibraries() {
+  // Loaded for good: an output opened again after its server went away loads the client library
+  // anew, and loading (with everything it pulls in) holds the dynamic loader's lock, which the
+  // frame thread's graphics driver takes too.
+  static const char* const kPulseNames[] = {"libpulse.so", "libpulse.so.0", nullptr};
+  Load(kPulseNames);
   if (std::getenv("TUMBLECRATE_AUDIO_DEBUG") != nullptr) return;
   using AlsaHandler = void (*)(const char*, int, const char*, int, const char*, ...);
   using SetAlsaHandler = int (*)(AlsaHandler);

@@ -7,6 +7,10 @@
 //               seek is not of the song as it is now;
 //   reopened    the output's watch has opened the output again and starts it once the frame
 //               loop has sought the song to the show's position (and cleared the flag);
+//   stopped     the device's notification that its server stopped the stream unasked (a suspended
+//               sink), for the output's watch;
+//   resync      the output's watch tells the frame loop that a reopened output began to play
+//               only well after it started, so what it held is stale;
 //   moved       the device's notification tells the audio thread that the stream now plays on
 //               another sink.
 #pragma once
@@ -25,6 +29,8 @@ struct SongHandoff {
   std::atomic<std::uint32_t> seekEpoch{0};
   std::atomic<bool> reopened{false};
   std::atomic<bool> moved{false};
+  std::atomic<bool> stopped{false};
+  std::atomic<bool> resync{false};
 };
 
 // What the audio thread reads before each mix.
