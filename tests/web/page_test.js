@@ -1,6 +1,6 @@
 // The page around the show: the letterbox at full-screen sizes and pixel ratios, the page opened
-// from a local file, the end and "play again", and broken assets and bad address options reported
-// in one line on the page and in the console.
+// from a local file, the end and "play again" (after a pause), and broken assets and bad address
+// options reported in one line on the page and in the console.
 //   node page_test.js WEB_DIR
 'use strict';
 const path = require('path');
@@ -46,9 +46,25 @@ async function letterbox(browser, url) {
   await page.close();
 }
 
+// The page's own time of each console line, taken as the program prints it (the console events
+// reach the test later, and in bunches when the machine is busy).
+const stampLines = () => {
+  const log = console.log;
+  window.tcStamped = [];
+  console.log = function (...parts) {
+    window.tcStamped.push({ text: String(parts[0]), at: performance.now() / 1000 });
+    return log.apply(this, parts);
+  };
+};
+
 // Started 1.5 s before the timeline ends: the button offers "Play again", which starts from 0.
+// Clicked after a pause, the new run is a run from its first frame: the pause is no frame's time
+// (the song clock is read ahead by half the averaged frame interval, so a pause counted as one
+// would show the picture ahead of the sound).
 async function playAgain(browser, url) {
+  const pauseMs = 8000;
   const page = await b.openPage(browser);
+  await page.evaluateOnNewDocument(stampLines);
   await page.goto(`${url}?start=172&mute`);
   await b.waitForState(page, ['ready'], 60000);
   await page.click('#start');
@@ -56,15 +72,33 @@ async function playAgain(browser, url) {
           'the show ends by itself at the end of the timeline');
   b.check(await page.$eval('#start', (e) => e.textContent === 'Play again' && !e.disabled),
           'the button offers "Play again"');
-  const before = page.lines.length;
+  await new Promise((r) => setTimeout(r, pauseMs));
+  const before = await page.evaluate(() => window.tcStamped.length);
+  // The interval the clock's reading averages, after every animation frame from the click on
+  // through the new run's first 60.
+  await page.evaluate(() => {
+    window.tcLongestInterval = 0;
+    window.tcIntervalsWatched = false;
+    let playing = 0;
+    const watch = () => {
+      window.tcLongestInterval = Math.max(window.tcLongestInterval, Module._tc_web_frame_interval());
+      if (document.body.dataset.state === 'playing') playing += 1;
+      if (playing < 60) requestAnimationFrame(watch); else window.tcIntervalsWatched = true;
+    };
+    requestAnimationFrame(watch);
+  });
   await page.click('#start');
   b.check(await b.waitForState(page, ['playing', 'failed'], 30000) === 'playing',
           '"Play again" plays');
-  await page.waitForFunction(() => true);
+  await page.waitForFunction(() => window.tcIntervalsWatched, { timeout: 30000 });
+  const longest = await page.evaluate(() => window.tcLongestInterval);
+  b.check(longest < 1, `after a ${pauseMs / 1000} s pause the new run's frames are frames apart ` +
+                       `(averaged interval at most ${longest.toFixed(3)} s)`);
   const t0 = Date.now();
-  const restarted = () => page.lines.slice(before).some((l) => /^\?\? Beat #0 at time /.test(l.text));
-  while (!restarted() && Date.now() - t0 < 10000) await new Promise((r) => setTimeout(r, 200));
-  b.check(restarted(), 'from the top: beat 0 again');
+  const restarted = () => page.evaluate((n) => window.tcStamped.slice(n), before)
+    .then((lines) => lines.some((l) => /^\?\? Beat #0 at time /.test(l.text)));
+  while (!(await restarted()) && Date.now() - t0 < 10000) await new Promise((r) => setTimeout(r, 200));
+  b.check(await restarted(), 'from the top: beat 0 again');
   b.check(page.errors.length === 0, 'no uncaught error through the end and the new run');
   await page.close();
 }
