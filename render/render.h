@@ -13,8 +13,9 @@
 // frame_webgl.cpp stand for records.h, device.cpp and frame.cpp, and it has no read-back; the
 // scene and the shader are OpenGL's, and so are the records scene_records.h holds. OpenGL alone
 // has framebuffer_format.h: its framebuffer's format is asked for with the window.
-// The window (base/window.h) owns what ties drawing to the window system: the GL context, the
-// drawable's size and presenting; the backends only draw.
+// The window (base/window.h) owns what ties OpenGL and WebGL 2 to the window system: the context,
+// the drawable's size and presenting, so those backends only draw. Direct3D 11 makes its swap
+// chain on the window itself and presents through it, as its API has it.
 // Every verb takes the records that own the objects it touches, and every release leaves its
 // record as a fresh one, so a second release does nothing. docs/how-it-runs.md has the order in
 // which the entry procedure calls them.
