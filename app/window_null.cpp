@@ -66,6 +66,13 @@ bool PumpWindowEvents() {
   return gEvents.quitRequested;
 }
 
+void GetWindowDrawableSize(WindowHandle window, int& width, int& height) {
+  width = window != nullptr ? window->width : 0;
+  height = window != nullptr ? window->height : 0;
+}
+
+void PresentWindow(WindowHandle /*window*/, bool /*waitForVerticalBlank*/) {}
+
 void DestroyPresentationWindow(WindowHandle window) {
   if (window == nullptr) return;
   NullLog("DestroyPresentationWindow");

@@ -1,7 +1,8 @@
 // The presentation window through SDL2: borderless, W x H at the screen origin (or covering a
-// chosen display), shown at once, with an OpenGL-capable framebuffer. The display mode is left
-// alone and the cursor stays visible. A close request or Escape ends the run; SDL also turns SIGINT
-// / SIGTERM into a close. Twin: window_win32.cpp.
+// chosen display), shown at once, with an OpenGL 3.3 core context on its framebuffer, current
+// until the window goes. The display mode is left alone and the cursor stays visible. A close
+// request or Escape ends the run; SDL also turns SIGINT / SIGTERM into a close. Twin:
+// window_win32.cpp.
 #include <SDL.h>
 
 #include <cstring>
@@ -14,6 +15,60 @@ namespace {
 
 // Only ever goes from false to true; SDL's queue is per process, so one flag serves.
 bool gQuitRequested = false;
+
+// What the window keeps beside SDL's window, under kDrawingKey in the window's data.
+struct SdlDrawing {
+  SDL_GLContext context = nullptr;
+  int swapInterval = -1;  // the one last asked for; -1 before the first present
+};
+constexpr char kDrawingKey[] = "tc.drawing";
+
+SdlDrawing* Drawing(SDL_Window* window) {
+  return static_cast<SdlDrawing*>(SDL_GetWindowData(window, kDrawingKey));
+}
+
+// On X11 the format is fixed with the window's visual: asked for between SDL_Init and
+// SDL_CreateWindow.
+void RequestFramebufferFormat() {
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, kFramebufferGlMajor);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, kFramebufferGlMinor);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, kFramebufferColourBits);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, kFramebufferColourBits);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, kFramebufferColourBits);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, kFramebufferColourBits);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, kFramebufferDepthBits);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, kFramebufferStencilBits);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 0);
+}
+
+// The context, made current on the window; fails, naming what falls short, when the framebuffer
+// has less depth or stencil than was asked for.
+StartupStatus CreateDrawingContext(SDL_Window* window) {
+  SDL_GLContext context = SDL_GL_CreateContext(window);
+  if (context == nullptr) {
+    return StartupFailure(
+        "CreatePresentationWindow: SDL_GL_CreateContext (OpenGL 3.3 core) failed: %s",
+        SDL_GetError());
+  }
+  SDL_SetWindowData(window, kDrawingKey, new SdlDrawing{context});
+  if (SDL_GL_MakeCurrent(window, context) != 0) {
+    return StartupFailure("CreatePresentationWindow: SDL_GL_MakeCurrent failed: %s",
+                          SDL_GetError());
+  }
+  int depthBits = 0;
+  int stencilBits = 0;
+  SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depthBits);
+  SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencilBits);
+  if (depthBits < kFramebufferDepthBits || stencilBits < kFramebufferStencilBits) {
+    return StartupFailure(
+        "CreatePresentationWindow: framebuffer has %d depth and %d stencil bits, %d and %d needed",
+        depthBits, stencilBits, kFramebufferDepthBits, kFramebufferStencilBits);
+  }
+  return StartupOk();
+}
 
 // True when SDL came up on a driver that shows nothing (no display was reachable) although nobody
 // asked for it by name. The capture tool and the benchmarks ask for the off-screen driver; the demo
@@ -89,7 +144,6 @@ StartupStatus CreatePresentationWindow(Resolution resolution, const WindowPlacem
       flags |= SDL_WINDOW_ALLOW_HIGHDPI;
     }
   }
-  // On X11 the framebuffer's format is fixed with the window's visual: ask for it now.
   RequestFramebufferFormat();
 
   window = SDL_CreateWindow("Tumblecrate", x, y, width, height, flags);
@@ -99,7 +153,9 @@ StartupStatus CreatePresentationWindow(Resolution resolution, const WindowPlacem
   }
   // SDL already holds the screen saver off once video is up; say so rather than rely on it.
   SDL_DisableScreenSaver();
-  return StartupOk();
+  // A failure leaves the window for the caller's DestroyPresentationWindow, as every failed step
+  // of the drawing stack's opening does.
+  return CreateDrawingContext(window);
 }
 
 bool PumpWindowEvents() {
@@ -122,8 +178,35 @@ bool PumpWindowEvents() {
   return gQuitRequested;
 }
 
+void GetWindowDrawableSize(WindowHandle window, int& width, int& height) {
+  SDL_GL_GetDrawableSize(window, &width, &height);
+}
+
+void PresentWindow(WindowHandle window, bool waitForVerticalBlank) {
+  // GL keeps the swap interval in the context (Direct3D 11 passes it to every Present), so it is
+  // set once, before the first swap. Some servers (Xvfb) do not support setting it, which is
+  // harmless: they have no vertical blank to wait for.
+  SdlDrawing* drawing = Drawing(window);
+  const int interval = waitForVerticalBlank ? 1 : 0;
+  if (drawing != nullptr && drawing->swapInterval != interval) {
+    SDL_GL_SetSwapInterval(interval);
+    drawing->swapInterval = interval;
+  }
+  SDL_GL_SwapWindow(window);
+}
+
 void DestroyPresentationWindow(WindowHandle window) {
-  if (window != nullptr) SDL_DestroyWindow(window);
+  if (window != nullptr) {
+    // The context goes first, while its window still exists.
+    SdlDrawing* drawing = Drawing(window);
+    if (drawing != nullptr) {
+      SDL_GL_MakeCurrent(window, nullptr);
+      SDL_GL_DeleteContext(drawing->context);
+      SDL_SetWindowData(window, kDrawingKey, nullptr);
+      delete drawing;
+    }
+    SDL_DestroyWindow(window);
+  }
   SDL_Quit();
 }
 

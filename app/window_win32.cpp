@@ -180,6 +180,19 @@ bool PumpWindowEvents() {
   return gQuitRequested;
 }
 
+void GetWindowDrawableSize(WindowHandle window, int& width, int& height) {
+  RECT client;
+  if (GetClientRect(window, &client)) {
+    width = client.right - client.left;
+    height = client.bottom - client.top;
+  } else {
+    width = 0;
+    height = 0;
+  }
+}
+
+// PresentWindow has no Win32 definition: Direct3D 11 presents through its device's swap chain.
+
 void DestroyPresentationWindow(WindowHandle window) {
   // Fails without effect when WM_CLOSE's default processing already destroyed the window.
   DestroyWindow(window);

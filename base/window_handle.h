@@ -24,7 +24,7 @@ namespace tc {
 using WindowHandle = NullWindow*;
 #elif defined(__EMSCRIPTEN__)
 using WindowHandle = WebWindow*;
-// The page's <canvas>: the window draws on it, and the render device's WebGL 2 context lives on it.
+// The page's <canvas>: the window draws on it and makes on it the WebGL 2 context renderers use.
 constexpr char kWebCanvasSelector[] = "#canvas";
 #elif defined(_WIN32)
 using WindowHandle = HWND;

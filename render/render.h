@@ -1,7 +1,6 @@
 // The rendering verbs, declared once. Two twin backends implement them, chosen by CMake at compile
-// time: render/gl/ (OpenGL 3.3 core through libepoxy, on Linux; WebGL 2 on a web page) and
-// render/d3d11/ (Direct3D 11, on Windows); render/null/ draws nothing, for the tests' build of the
-// entry procedure. Each
+// time: render/gl/ (OpenGL 3.3 core through libepoxy, on Linux) and render/d3d11/ (Direct3D 11,
+// on Windows); render/null/ draws nothing, for the tests' build of the entry procedure. Each
 // backend defines the records RenderDevice, SceneResources, ShaderProgram and FrameReadback in
 // its records.h and implements the verbs in the same files in the same order:
 //   device.cpp     CreateRenderDevice / ReleaseRenderDevice
@@ -10,7 +9,13 @@
 //   frame.cpp      ClearFrame, BindCubeTexture, DrawCube, PresentFrame
 //   readback.cpp   CreateFrameReadback / ReleaseFrameReadback, IssueFrameReadback,
 //                  CollectFrameReadback
-// OpenGL alone has framebuffer_format.cpp: its framebuffer's format is asked for with the window.
+// On a web page render/gl/ is WebGL 2: its own records_webgl.h, device_webgl.cpp and
+// frame_webgl.cpp stand for records.h, device.cpp and frame.cpp, and it has no read-back; the
+// scene and the shader are OpenGL's, and so are the records scene_records.h holds. OpenGL alone
+// has framebuffer_format.h: its framebuffer's format is asked for with the window.
+// The window (base/window.h) owns what ties OpenGL and WebGL 2 to the window system: the context,
+// the drawable's size and presenting, so those backends only draw. Direct3D 11 makes its swap
+// chain on the window itself and presents through it, as its API has it.
 // Every verb takes the records that own the objects it touches, and every release leaves its
 // record as a fresh one, so a second release does nothing. docs/how-it-runs.md has the order in
 // which the entry procedure calls them.
@@ -30,6 +35,8 @@
 #include "render/d3d11/records.h"
 #elif defined(TC_RENDER_NULL)
 #include "render/null/records.h"
+#elif defined(TC_RENDER_WEBGL)
+#include "render/gl/records_webgl.h"
 #else
 #include "render/gl/records.h"
 #endif

@@ -22,7 +22,7 @@ target_link_options(zephyrine-web PRIVATE
   -sALLOW_MEMORY_GROWTH=1
   -sINITIAL_MEMORY=134217728
   -sEXIT_RUNTIME=0
-  "SHELL:-sEXPORTED_FUNCTIONS=_main,_tc_web_start,_tc_web_play_again"
+  "SHELL:-sEXPORTED_FUNCTIONS=_main,_tc_web_start,_tc_web_play_again,_tc_web_frame_interval"
   "SHELL:-sEXPORTED_RUNTIME_METHODS=ccall,FS")
 add_custom_command(TARGET zephyrine-web POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_CURRENT_SOURCE_DIR}/web/index.html

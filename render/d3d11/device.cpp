@@ -3,6 +3,7 @@
 // format; the back buffer's render-target view and the depth buffer; no state objects for what
 // Direct3D 11 gives by default; and the one rasterizer state. Created once; the swap chain is
 // never resized. Twin: render/gl/device.cpp.
+#include "base/window.h"
 #include "render/render.h"
 
 namespace tc {
@@ -15,10 +16,12 @@ StartupStatus CreateRenderDevice(WindowHandle window, Resolution resolution, Ren
   if (present.fitToWindow) {
     // The swap chain takes the window's client size in pixels (the process is DPI aware, so
     // these are real pixels). The picture goes into the largest centred part of it.
-    RECT client;
-    if (GetClientRect(window, &client) && client.right > 0 && client.bottom > 0) {
-      width = static_cast<UINT>(client.right - client.left);
-      height = static_cast<UINT>(client.bottom - client.top);
+    int clientWidth = 0;
+    int clientHeight = 0;
+    GetWindowDrawableSize(window, clientWidth, clientHeight);
+    if (clientWidth > 0 && clientHeight > 0) {
+      width = static_cast<UINT>(clientWidth);
+      height = static_cast<UINT>(clientHeight);
     }
   }
 

@@ -1,13 +1,10 @@
 // Frame submission: clear, bind the whole pipeline at the frame's first draw, then per cube one
 // upload of the 128 constant bytes followed by one indexed draw, and present (waiting for
 // the vertical blank only when asked). Nothing is allocated and only the mapping's result is
-// examined here. Twin: render/d3d11/frame.cpp.
-#if !defined(__EMSCRIPTEN__)
-#include <SDL.h>
-#endif
-
+// examined here. Twins: render/d3d11/frame.cpp and, on a web page, frame_webgl.cpp.
 #include <cstring>
 
+#include "base/window.h"
 #include "render/render.h"
 
 namespace tc {
@@ -25,12 +22,7 @@ void SetCapability(GLenum capability, bool enabled) {
 void BindPipeline(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program) {
   // 1. Viewport and depth range.
   glViewport(device.viewport.x, device.viewport.y, device.viewport.width, device.viewport.height);
-#if defined(__EMSCRIPTEN__)
-  glDepthRangef(static_cast<float>(device.viewport.minDepth),
-                static_cast<float>(device.viewport.maxDepth));
-#else
   glDepthRange(device.viewport.minDepth, device.viewport.maxDepth);
-#endif
   // 2. The render target: the window's default framebuffer with its depth buffer.
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   // 3. The constants at binding 0.
@@ -40,11 +32,9 @@ void BindPipeline(RenderDevice& device, const SceneResources& scene, const Shade
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, scene.textures[device.boundTexture]);
   // 7. The rasterizer state.
-#if !defined(__EMSCRIPTEN__)
   // WebGL 2 only ever fills, and has no depth clamp to turn off.
   glPolygonMode(GL_FRONT_AND_BACK, device.rasterizerState.fillMode);
   SetCapability(GL_DEPTH_CLAMP, device.rasterizerState.depthClamp);
-#endif
   glEnable(GL_CULL_FACE);
   glCullFace(device.rasterizerState.cullFace);
   glFrontFace(device.rasterizerState.frontFace);
@@ -61,14 +51,8 @@ void BindPipeline(RenderDevice& device, const SceneResources& scene, const Shade
 
 void ClearFrame(RenderDevice& device) {
   // Colour to black with alpha 0, depth to 1.0; the stencil bits are never cleared.
-#if defined(__EMSCRIPTEN__)
-  FitViewportToCanvas(device);
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glClearDepthf(1.0f);
-#else
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glClearDepth(1.0);
-#endif
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   device.pipelinePending = true;
 }
@@ -86,18 +70,12 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
   // the draws still reading the old content. A failed mapping skips this cube's copy; the cube is
   // still drawn with what the buffer held before.
   glBindBuffer(GL_UNIFORM_BUFFER, scene.constantBuffer);
-#if defined(__EMSCRIPTEN__)
-  // WebGL 2 cannot map buffers (the library imitates it with a heap block per mapping): the same
-  // 128 bytes go up as one sub-data upload, which replaces them all.
-  glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof constants, &constants);
-#else
   void* mapped = glMapBufferRange(GL_UNIFORM_BUFFER, 0, sizeof(SceneConstants),
                                   GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
   if (mapped != nullptr) {
     std::memcpy(mapped, &constants, sizeof constants);
     glUnmapBuffer(GL_UNIFORM_BUFFER);
   }
-#endif
   if (device.pipelinePending) {
     BindPipeline(device, scene, program);
     device.pipelinePending = false;
@@ -106,13 +84,8 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
 }
 
 void PresentFrame(RenderDevice& device) {
-#if defined(__EMSCRIPTEN__)
-  // The browser shows what the animation frame drew once its callback returns.
-  (void)device;
-#else
-  // The swap interval is the context's, set at create.
-  SDL_GL_SwapWindow(device.window);
-#endif
+  // The window owns the context and presents it.
+  PresentWindow(device.window, device.waitForVerticalBlank);
 }
 
 }  // namespace tc

@@ -1,10 +1,9 @@
 // Frame read-back through kDepth pixel-pack buffers in rotation: each frame's back buffer is
 // copied into the next buffer before it is presented, and the buffer is mapped only when that
 // frame is collected, by which time the copy has usually finished. Twin: render/d3d11/readback.cpp.
-#include <SDL.h>
-
 #include <cstring>
 
+#include "base/window.h"
 #include "render/render.h"
 
 namespace tc {
@@ -12,7 +11,7 @@ namespace tc {
 StartupStatus CreateFrameReadback(RenderDevice& device, FrameReadback& readback) {
   readback = FrameReadback{};
   // The whole back buffer: the window's drawable, whatever part of it the picture covers.
-  SDL_GL_GetDrawableSize(device.window, &readback.width, &readback.height);
+  GetWindowDrawableSize(device.window, readback.width, readback.height);
   const GLsizeiptr bytes = static_cast<GLsizeiptr>(readback.width) * readback.height * 4;
   // Errors left by earlier calls are drained, so that the check below speaks of these buffers.
   while (glGetError() != GL_NO_ERROR) {

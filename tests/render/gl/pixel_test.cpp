@@ -294,5 +294,39 @@ INSTANTIATE_TEST_SUITE_P(BothBuilds, FullWindow,
                                   std::to_string(info.param.height);
                          });
 
+// The window owns the context: the device's release leaves it, and what was made on it (the scene
+// and the program), to the window, so a new device on the same window draws with them.
+TEST(WindowContext, OutlivesTheDeviceMadeOnIt) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  const Resolution resolution{320, 180};
+  test::GlContext context;
+  std::string error;
+  ASSERT_TRUE(context.Open(resolution, &error)) << error;
+  const std::string folder = test::MakeScratchDir("window_context");
+  test::WriteStandInResources(folder, 4, 0.1);
+  SceneResources scene;
+  ASSERT_TRUE(context.LoadScene(folder, scene, &error)) << error;
+  test::RemoveTree(folder);
+
+  ReleaseRenderDevice(context.stack.device);
+  const StartupStatus again =
+      CreateRenderDevice(context.stack.window, resolution, context.stack.device);
+  ASSERT_TRUE(again.ok) << again.message;
+
+  SceneConstants constants = {};
+  MakeProjection(constants.projectionMatrix, 3.0f);
+  Mat4 world;
+  CubeWorldMatrix(world, 0, 0, 0, 0, 0, -0.6f);
+  ClearFrame(context.stack.device);
+  BindCubeTexture(context.stack.device, scene, 0);
+  DrawCube(context.stack.device, scene, context.stack.program, constants, world);
+  const std::vector<test::Rgba> pixels = context.ReadBackBuffer();
+  EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), test::IsLit))
+      << "the scene and the program made before the device's release no longer draw";
+  PresentFrame(context.stack.device);
+  context.ReleaseScene(scene);
+  context.Close();
+}
+
 }  // namespace
 }  // namespace tc
