@@ -37,7 +37,7 @@ struct Mesh {
 };
 
 // Corners at +-0.5, every face counter-clockwise seen from outside.
-Mesh UnitCube() {
+Mesh Cube() {
   Mesh mesh;
   // Corner i has x = bit 0, y = bit 1, z = bit 2 of i.
   for (int i = 0; i < 8; ++i) {
@@ -267,7 +267,7 @@ void MidGreyTexelSaturatesToWhite(PixelRig& rig) {
 }
 
 void CubeSeenFromOutsideIsDrawn(PixelRig& rig) {
-  Scene scene(rig, UnitCube(), Solid(40, 40, 40));
+  Scene scene(rig, Cube(), Solid(40, 40, 40));
   if (!scene.ok()) return;
   SceneConstants constants = DemoProjection();
   ClearFrame(rig.stack.device);
@@ -283,7 +283,7 @@ void CubeSeenFromOutsideIsDrawn(PixelRig& rig) {
 }
 
 void FacesSeenFromInsideAreCulled(PixelRig& rig) {
-  Scene scene(rig, UnitCube(), Solid(40, 40, 40));
+  Scene scene(rig, Cube(), Solid(40, 40, 40));
   if (!scene.ok()) return;
   SceneConstants constants = DemoProjection();
   ClearFrame(rig.stack.device);
@@ -299,7 +299,7 @@ void FacesSeenFromInsideAreCulled(PixelRig& rig) {
 // Two cubes on the view axis, each with its own texture: the nearer one covers the centre,
 // whichever is drawn first.
 void NearerCubeWinsInEitherOrder(PixelRig& rig) {
-  Scene scene(rig, UnitCube(), {Solid(60, 0, 0), Solid(0, 0, 60), Solid(0, 60, 0)});
+  Scene scene(rig, Cube(), {Solid(60, 0, 0), Solid(0, 0, 60), Solid(0, 60, 0)});
   if (!scene.ok()) return;
   SceneConstants constants = DemoProjection();
   Rgba8 blue;
@@ -407,7 +407,7 @@ void WholeWindowIsCovered(PixelRig& rig) {
 // As many frames in flight as the read-back holds before the first collect, each a differently
 // textured cube: they come back oldest first, as the capture tool relies on.
 void PipelinedReadbackHandsFramesOverOldestFirst(PixelRig& rig) {
-  Scene scene(rig, UnitCube(), {Solid(60, 0, 0), Solid(0, 60, 0), Solid(0, 0, 60)});
+  Scene scene(rig, Cube(), {Solid(60, 0, 0), Solid(0, 60, 0), Solid(0, 0, 60)});
   if (!scene.ok()) return;
   SceneConstants constants = DemoProjection();
   RenderDevice& device = rig.stack.device;
@@ -430,8 +430,7 @@ void PipelinedReadbackHandsFramesOverOldestFirst(PixelRig& rig) {
       break;
     }
     Rgba8 expected;
-    Brightened(frame % 3 == 0 ? 60 : 0, frame % 3 == 1 ? 60 : 0, frame % 3 == 2 ? 60 : 0,
-               expected);
+    Brightened(frame % 3 == 0 ? 60 : 0, frame % 3 == 1 ? 60 : 0, frame % 3 == 2 ? 60 : 0, expected);
     char what[64];
     std::snprintf(what, sizeof what, "centre of collected frame %d", frame);
     ExpectPixel(rig, pixels, PixelX(pixels, 0.0f), PixelY(pixels, 0.0f), expected, 2, what);
@@ -465,7 +464,7 @@ const size_t kPixelCaseCount = sizeof kPixelCases / sizeof kPixelCases[0];
 
 bool WriteStandInScene(const std::string& folder) {
   const Picture grey = Solid(128, 128, 128);
-  return WriteSceneFiles(fs::path(folder), UnitCube(), {grey, grey, grey});
+  return WriteSceneFiles(fs::path(folder), Cube(), {grey, grey, grey});
 }
 
 }  // namespace tc::test
