@@ -6,10 +6,18 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <ostream>
 
 #include "gl_context.h"
 #include "render/scene_constants.h"
 #include "tests/support/pixel_cases.h"
+
+namespace tc::test {
+// Failures name the case, not its address.
+void PrintTo(const PixelCase* pixelCase, std::ostream* out) {
+  *out << pixelCase->id;
+}
+}  // namespace tc::test
 
 namespace tc {
 namespace {
