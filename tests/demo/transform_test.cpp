@@ -2,11 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstddef>
 #include <cstring>
 
 #include "demo/transform.h"
-#include "render/scene_constants.h"
 
 namespace tc {
 namespace {
@@ -145,12 +143,6 @@ TEST(Projection, ScalesFollowTheSongInSteps) {
   MakeProjection(c, 39.0f);
   EXPECT_NEAR(c.m[5], -243.2f, 0.1f);
   EXPECT_EQ(c.m[0], c.m[5] / 1.7777778f);
-}
-
-// The constants' layout is what both shaders read: the projection, then the world matrix.
-TEST(SceneConstants, IsTheTwoMatricesBackToBack) {
-  static_assert(sizeof(SceneConstants) == 128);
-  static_assert(offsetof(SceneConstants, worldMatrix) == 64);
 }
 
 }  // namespace

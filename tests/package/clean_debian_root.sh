@@ -54,7 +54,7 @@ top=$(ls "$dest")
 cat > "$dest/run.sh" <<'INNER'
 #!/bin/sh
 rm -f /tmp/display
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>/tmp/display 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>/tmp/display 2>/dev/null &
 xvfb=$!
 i=0
 while [ ! -s /tmp/display ] && [ "$i" -lt 100 ]; do sleep 0.1; i=$((i + 1)); done

@@ -48,7 +48,7 @@ archive_version() {
 need_display() {
   command -v Xvfb >/dev/null || { echo "SKIP: no Xvfb" >&2; exit "$SKIP"; }
   local fd_file="$scratch/display"
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fd_file" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$fd_file" 2>/dev/null &
   xvfb_pid=$!
   for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done
   [ -s "$fd_file" ] || fail "Xvfb did not start"
@@ -65,6 +65,20 @@ check_beats() {
   [ -z "$bad" ] || fail "not a beat line: '$bad'"
   echo "$lines" | head -n 1 | grep -q -E '^\?\? Beat #0 at time ' || fail "first line: $(echo "$lines" | head -n 1)"
   [ "$(echo "$lines" | wc -l)" -ge "$min" ] || fail "only $(echo "$lines" | wc -l) beat lines"
+}
+
+# Waits up to SECONDS for FILE to hold COUNT beat lines (the demo flushes each one) while process
+# PID runs; fails naming what it saw otherwise.
+wait_for_beats() {
+  local file=$1 count=$2 seconds=$3 pid=$4 have=0
+  for _ in $(seq $((seconds * 10))); do
+    have=$(grep -c 'Beat #' "$file" 2>/dev/null)
+    [ "${have:-0}" -ge "$count" ] && return 0
+    kill -0 "$pid" 2>/dev/null || fail "the run ended after ${have:-0} beat lines, before $count"
+    sleep 0.1
+  done
+  kill "$pid" 2>/dev/null
+  fail "only ${have:-0} beat lines after $seconds s, want $count"
 }
 
 # Waits up to SECONDS for a window titled Tumblecrate (of process PID when given); prints its id.

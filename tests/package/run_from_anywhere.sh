@@ -34,8 +34,8 @@ for exe in zephyrine-720 zephyrine-1080; do
     wait "$pid"
     fail "$exe: no window appeared; stderr: $(tail -n 3 "$scratch/$exe.err")"
   fi
-  # A few seconds of frames (the beat lines stay buffered until the run ends).
-  sleep 3
+  # Frames are drawn: two beat lines, the second after 0.6 s of song.
+  wait_for_beats "$scratch/$exe.out" 2 30 "$pid"
   send_escape "$window"
   for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && { kill -9 "$pid"; fail "$exe: still running 5 s after Escape"; }

@@ -35,7 +35,7 @@ if [ -z "$window" ]; then
   wait "$pid"
   fail "no window appeared; stderr: $(tr -d '\r' < "$scratch/run.err" | tail -n 3)"
 fi
-sleep 4
+wait_for_beats "$scratch/run.out" 2 60 "$pid"
 press_escape "$window"
 wait "$pid"
 rc=$?

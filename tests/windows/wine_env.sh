@@ -11,7 +11,7 @@ wine_env_start() {
   WINE_ENV_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tc-wine.XXXXXX") || return 1
   if [ -z "${DISPLAY:-}" ]; then
     local fd_file="$WINE_ENV_DIR/display"
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fd_file" 2>/dev/null &
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$fd_file" 2>/dev/null &
     WINE_ENV_XVFB_PID=$!
     for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done
     [ -s "$fd_file" ] || { echo "wine_env: Xvfb did not start" >&2; return 1; }
