@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "gl_context.h"
+#include "test_files.h"
 #include "render/scene_constants.h"
 #include "tests/support/pixel_cases.h"
 
