@@ -1,7 +1,7 @@
 // Frame submission: clear, bind the whole pipeline at the frame's first draw, then per cube one
 // upload of the 128 constant bytes followed by one indexed draw, and present (waiting for
 // the vertical blank only when asked). Nothing is allocated and only the mapping's result is
-// examined here. Twin: render/d3d11/frame.cpp.
+// examined here: a failed one is counted for DrawFailures. Twin: render/d3d11/frame.cpp.
 #if !defined(__EMSCRIPTEN__)
 #include <SDL.h>
 #endif
@@ -83,8 +83,8 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
               SceneConstants& constants, const Mat4& world) {
   constants.worldMatrix = world;
   // Invalidating the whole buffer lets the driver hand out fresh storage instead of waiting for
-  // the draws still reading the old content. A failed mapping skips this cube's copy; the cube is
-  // still drawn with what the buffer held before.
+  // the draws still reading the old content. A failed mapping skips this cube's copy, and is
+  // counted; the cube is still drawn with what the buffer held before.
   glBindBuffer(GL_UNIFORM_BUFFER, scene.constantBuffer);
 #if defined(__EMSCRIPTEN__)
   // WebGL 2 cannot map buffers (the library imitates it with a heap block per mapping): the same
@@ -96,6 +96,8 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
   if (mapped != nullptr) {
     std::memcpy(mapped, &constants, sizeof constants);
     glUnmapBuffer(GL_UNIFORM_BUFFER);
+  } else if (device.failedUploads++ == 0) {
+    device.firstUploadError = glGetError();
   }
 #endif
   if (device.pipelinePending) {
@@ -113,6 +115,14 @@ void PresentFrame(RenderDevice& device) {
   // The swap interval is the context's, set at create.
   SDL_GL_SwapWindow(device.window);
 #endif
+}
+
+StartupStatus DrawFailures(const RenderDevice& device) {
+  if (device.failedUploads == 0) return StartupOk();
+  return StartupFailure(
+      "DrawCube: %lld cubes drawn without their constants (glMapBufferRange failed first with GL "
+      "error 0x%04lx)",
+      static_cast<long long>(device.failedUploads), device.firstUploadError);
 }
 
 }  // namespace tc

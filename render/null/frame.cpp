@@ -20,6 +20,7 @@ void BindCubeTexture(RenderDevice& device, const SceneResources& /*scene*/, int3
 void DrawCube(RenderDevice& device, const SceneResources& /*scene*/,
               const ShaderProgram& /*program*/, SceneConstants& constants, const Mat4& world) {
   constants.worldMatrix = world;
+  if (NullStepFails("DrawCube") && device.failedUploads++ == 0) device.firstUploadError = 1;
   device.pipelinePending = false;
   ++device.draws;
 }
@@ -27,6 +28,14 @@ void DrawCube(RenderDevice& device, const SceneResources& /*scene*/,
 void PresentFrame(RenderDevice& device) {
   ++device.frames;
   device.inFrame = false;
+}
+
+StartupStatus DrawFailures(const RenderDevice& device) {
+  if (device.failedUploads == 0) return StartupOk();
+  return StartupFailure(
+      "DrawCube: %lld cubes drawn without their constants (failed as "
+      "TC_NULL_FAIL asked, error %lu first)",
+      static_cast<long long>(device.failedUploads), device.firstUploadError);
 }
 
 }  // namespace tc

@@ -22,11 +22,16 @@ void IssueFrameReadback(RenderDevice& /*device*/, FrameReadback& readback) {
   ++readback.issued;
 }
 
-bool CollectFrameReadback(RenderDevice& /*device*/, FrameReadback& readback, uint8_t* topDown) {
+StartupStatus CollectFrameReadback(RenderDevice& /*device*/, FrameReadback& readback,
+                                   uint8_t* topDown, size_t capacity) {
   ++readback.collected;
-  if (!readback.created) return false;
-  std::memset(topDown, 0, static_cast<size_t>(readback.width) * readback.height * 4);
-  return true;
+  if (!readback.created) return StartupFailure("CollectFrameReadback: its create failed");
+  if (capacity < FrameReadbackBytes(readback)) {
+    return StartupFailure("CollectFrameReadback: a %dx%d frame does not fit in the buffer given",
+                          readback.width, readback.height);
+  }
+  std::memset(topDown, 0, FrameReadbackBytes(readback));
+  return StartupOk();
 }
 
 }  // namespace tc

@@ -289,9 +289,9 @@ void PipelinedReadbackHandsFramesOverOldestFirst() {
   Pixels pixels;
   pixels.width = readback.width;
   pixels.height = readback.height;
-  pixels.rgba.resize(static_cast<size_t>(readback.width) * readback.height * 4);
+  pixels.rgba.resize(FrameReadbackBytes(readback));
   for (int frame = 0; frame < FrameReadback::kDepth; ++frame) {
-    TC_CHECK(CollectFrameReadback(r.device, readback, pixels.rgba.data()));
+    TC_CHECK(CollectFrameReadback(r.device, readback, pixels.rgba.data(), pixels.rgba.size()).ok);
     const uint8_t texel[4] = {static_cast<uint8_t>(frame == 0 ? 60 : 0),
                               static_cast<uint8_t>(frame == 1 ? 60 : 0),
                               static_cast<uint8_t>(frame == 2 ? 60 : 0), 255};

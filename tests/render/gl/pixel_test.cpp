@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 #include "gl_context.h"
 #include "test_files.h"
@@ -235,14 +236,34 @@ TEST_F(Pixels, PipelinedReadbackHandsFramesOverOldestFirst) {
     IssueFrameReadback(device, readback);
     PresentFrame(device);
   }
-  std::vector<Rgba> pixels(static_cast<size_t>(readback.width) * readback.height);
+  std::vector<Rgba> pixels(FrameReadbackBytes(readback) / sizeof(Rgba));
   uint8_t* bytes = reinterpret_cast<uint8_t*>(pixels.data());
   const int expectedRed[] = {Expected(kDarkTexel[0], 9.2), 0, 255};
   for (int frame = 0; frame < FrameReadback::kDepth; ++frame) {
-    ASSERT_TRUE(CollectFrameReadback(device, readback, bytes));
+    ASSERT_TRUE(CollectFrameReadback(device, readback, bytes, FrameReadbackBytes(readback)).ok);
     EXPECT_NEAR(Centre(pixels).r, expectedRed[frame], 2) << "frame " << frame;
   }
   EXPECT_EQ(PendingFrameReadbacks(readback), 0);
+  ReleaseFrameReadback(readback);
+}
+
+TEST_F(Pixels, ReadbackRefusesABufferSmallerThanTheDrawable) {
+  // A buffer sized from the resolution asked for, one row short of the drawable: nothing may be
+  // written past its end, and the failure says why.
+  RenderDevice& device = context_->stack.device;
+  FrameReadback readback;
+  ASSERT_TRUE(CreateFrameReadback(device, readback).ok);
+  const size_t rowBytes = static_cast<size_t>(readback.width) * 4;
+  std::vector<uint8_t> buffer(FrameReadbackBytes(readback), 0xAB);
+  ClearFrame(device);
+  IssueFrameReadback(device, readback);
+  const StartupStatus status =
+      CollectFrameReadback(device, readback, buffer.data(), buffer.size() - rowBytes);
+  EXPECT_FALSE(status.ok);
+  EXPECT_NE(std::string(status.message).find("does not fit"), std::string::npos) << status.message;
+  EXPECT_EQ(buffer.front(), 0xAB) << "written although it does not fit";
+  EXPECT_EQ(PendingFrameReadbacks(readback), 0);
+  PresentFrame(device);
   ReleaseFrameReadback(readback);
 }
 
