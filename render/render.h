@@ -74,7 +74,13 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
 void PresentFrame(RenderDevice& device);
 // Ok while every cube since the device's create had its constants uploaded; else one line with
 // how many were drawn with the previous cube's instead, and why the first upload failed.
-StartupStatus DrawFailures(const RenderDevice& device);
+inline StartupStatus DrawFailures(const RenderDevice& device) {
+  if (device.failedUploads == 0) return StartupOk();
+  return StartupFailure(
+      "DrawCube: %lld cubes drawn without their constants (%s failed first: 0x%lx)",
+      static_cast<long long>(device.failedUploads), RenderDevice::kUploadCall,
+      device.firstUploadError);
+}
 
 // Finished frames copied back from the back buffer (its whole width x height, in RGBA bytes),
 // through FrameReadback::kDepth copies in rotation so that reading need not wait for the GPU.
@@ -96,6 +102,15 @@ StartupStatus CollectFrameReadback(RenderDevice& device, FrameReadback& readback
                                    size_t capacity);
 inline size_t FrameReadbackBytes(const FrameReadback& readback) {
   return static_cast<size_t>(readback.width) * static_cast<size_t>(readback.height) * 4;
+}
+// What every collect checks before it reads: a made copy, and room for all of it.
+inline StartupStatus FrameReadbackFits(const FrameReadback& readback, size_t capacity) {
+  if (!readback.created) return StartupFailure("CollectFrameReadback: its create failed");
+  if (capacity < FrameReadbackBytes(readback)) {
+    return StartupFailure("CollectFrameReadback: a %dx%d frame does not fit in the buffer given",
+                          readback.width, readback.height);
+  }
+  return StartupOk();
 }
 inline int64_t PendingFrameReadbacks(const FrameReadback& readback) {
   return readback.issued - readback.collected;

@@ -80,12 +80,4 @@ void PresentFrame(RenderDevice& device) {
   device.swapChain->Present(device.syncInterval, 0);
 }
 
-StartupStatus DrawFailures(const RenderDevice& device) {
-  if (device.failedUploads == 0) return StartupOk();
-  return StartupFailure(
-      "DrawCube: %lld cubes drawn without their constants (ID3D11DeviceContext::Map failed first "
-      "with HRESULT 0x%08lx)",
-      static_cast<long long>(device.failedUploads), device.firstUploadError);
-}
-
 }  // namespace tc

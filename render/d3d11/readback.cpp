@@ -49,11 +49,7 @@ StartupStatus CollectFrameReadback(RenderDevice& device, FrameReadback& readback
                                    size_t capacity) {
   ID3D11Texture2D* texture = readback.textures[readback.collected % FrameReadback::kDepth];
   ++readback.collected;
-  if (!readback.created) return StartupFailure("CollectFrameReadback: its create failed");
-  if (capacity < FrameReadbackBytes(readback)) {
-    return StartupFailure("CollectFrameReadback: a %dx%d frame does not fit in the buffer given",
-                          readback.width, readback.height);
-  }
+  if (StartupStatus fits = FrameReadbackFits(readback, capacity); !fits.ok) return fits;
   const size_t rowBytes = static_cast<size_t>(readback.width) * 4;
   const int height = readback.height;
   D3D11_MAPPED_SUBRESOURCE mapped;

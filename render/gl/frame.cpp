@@ -117,12 +117,4 @@ void PresentFrame(RenderDevice& device) {
 #endif
 }
 
-StartupStatus DrawFailures(const RenderDevice& device) {
-  if (device.failedUploads == 0) return StartupOk();
-  return StartupFailure(
-      "DrawCube: %lld cubes drawn without their constants (glMapBufferRange failed first with GL "
-      "error 0x%04lx)",
-      static_cast<long long>(device.failedUploads), device.firstUploadError);
-}
-
 }  // namespace tc

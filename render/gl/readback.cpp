@@ -56,11 +56,7 @@ StartupStatus CollectFrameReadback(RenderDevice& /*device*/, FrameReadback& read
                                    uint8_t* topDown, size_t capacity) {
   const GLuint buffer = readback.buffers[readback.collected % FrameReadback::kDepth];
   ++readback.collected;
-  if (!readback.created) return StartupFailure("CollectFrameReadback: its create failed");
-  if (capacity < FrameReadbackBytes(readback)) {
-    return StartupFailure("CollectFrameReadback: a %dx%d frame does not fit in the buffer given",
-                          readback.width, readback.height);
-  }
+  if (StartupStatus fits = FrameReadbackFits(readback, capacity); !fits.ok) return fits;
   const size_t rowBytes = static_cast<size_t>(readback.width) * 4;
   const int height = readback.height;
   glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);

@@ -58,6 +58,7 @@ struct RenderDevice {
   // first: a capture with such frames is no capture (DrawFailures, render.h).
   int64_t failedUploads = 0;
   unsigned long firstUploadError = 0;
+  static constexpr const char* kUploadCall = "glMapBufferRange";
   // The texture BindCubeTexture bound last; the pipeline binds it again at each frame's first draw.
   int32_t boundTexture = 0;
 };

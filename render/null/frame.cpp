@@ -30,12 +30,4 @@ void PresentFrame(RenderDevice& device) {
   device.inFrame = false;
 }
 
-StartupStatus DrawFailures(const RenderDevice& device) {
-  if (device.failedUploads == 0) return StartupOk();
-  return StartupFailure(
-      "DrawCube: %lld cubes drawn without their constants (failed as "
-      "TC_NULL_FAIL asked, error %lu first)",
-      static_cast<long long>(device.failedUploads), device.firstUploadError);
-}
-
 }  // namespace tc

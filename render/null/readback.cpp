@@ -25,11 +25,7 @@ void IssueFrameReadback(RenderDevice& /*device*/, FrameReadback& readback) {
 StartupStatus CollectFrameReadback(RenderDevice& /*device*/, FrameReadback& readback,
                                    uint8_t* topDown, size_t capacity) {
   ++readback.collected;
-  if (!readback.created) return StartupFailure("CollectFrameReadback: its create failed");
-  if (capacity < FrameReadbackBytes(readback)) {
-    return StartupFailure("CollectFrameReadback: a %dx%d frame does not fit in the buffer given",
-                          readback.width, readback.height);
-  }
+  if (StartupStatus fits = FrameReadbackFits(readback, capacity); !fits.ok) return fits;
   std::memset(topDown, 0, FrameReadbackBytes(readback));
   return StartupOk();
 }

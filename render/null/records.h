@@ -25,6 +25,7 @@ struct RenderDevice {
   // them.
   int64_t failedUploads = 0;
   unsigned long firstUploadError = 0;
+  static constexpr const char* kUploadCall = "the null upload (TC_NULL_FAIL)";
 };
 
 struct SceneResources {
