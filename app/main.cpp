@@ -52,10 +52,12 @@ int main(int argc, char** argv) {
       break;
   }
   const tc::PlaybackOptions& options = parsed.options;
+  // A well-formed index the machine has no display for is a start-up failure, like having no
+  // display at all: the command line was fine, the machine was not.
   tc::StartupStatus status = tc::CheckDisplayIndex(options.display);
   if (!status.ok) {
     std::fprintf(stderr, "%s: %s\n", ProgramName(argv[0]), status.message);
-    return tc::kExitBadArguments;
+    return 1;
   }
 
   tc::DemoState& state = gDemoState;
@@ -91,7 +93,11 @@ int main(int argc, char** argv) {
     }
   }
 
+  // Cubes drawn with another cube's constants spoil the picture without stopping the show: said
+  // once, when it is over.
+  const tc::StartupStatus drawn = tc::DrawFailures(show.stack.device);
   tc::CloseShow(show);
   std::cout.flush();
+  if (!drawn.ok) std::fprintf(stderr, "%s: %s\n", ProgramName(argv[0]), drawn.message);
   return 0;
 }

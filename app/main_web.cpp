@@ -11,7 +11,6 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,9 +19,11 @@
 #include "app/build_resolution.h"
 #include "app/options.h"
 #include "app/show.h"
+#include "app/start_position.h"
 #include "audio/music.h"
 #include "base/status.h"
 #include "demo/frame.h"
+#include "demo/time_value.h"
 
 namespace {
 
@@ -64,18 +65,12 @@ EM_JS(void, ResumeSongContext, (int deviceIndex), {
   if (device && device.webaudio && device.webaudio.state != 'running') device.webaudio.resume();
 });
 
-// One line for each beat a slow frame stepped over, in the frame pass's own words and naming this
-// frame's time, before the pass prints the beat the frame is in. Nothing of the run's state
-// changes: a scratch state announces each of them.
+// One line for each beat a slow frame stepped over, naming this frame's time, before the pass
+// prints the beat the frame is in.
 void AnnounceSkippedBeats(const tc::DemoState& state, float songSeconds, std::ostream& beatLog) {
-  const float beat = floorf(songSeconds / tc::kBeatSeconds);
+  const float beat = tc::BeatAt(songSeconds);
   for (float skipped = state.lastBeat + 1.0f; skipped < beat; skipped += 1.0f) {
-    tc::DemoState announce;
-    tc::FrameTiming timing;
-    timing.songSeconds = songSeconds;
-    timing.jitterSeconds = songSeconds;
-    timing.beat = skipped;
-    tc::HandleNewBeat(announce, timing, beatLog);
+    tc::AnnounceBeat(skipped, songSeconds, beatLog);
   }
 }
 
@@ -111,8 +106,11 @@ EM_BOOL OnAnimationFrame(double /*time*/, void* userData) {
 }
 
 // Takes "--still SECONDS" (or "--still=SECONDS") out of the command line; the rest is the
-// desktop's. False when its value is not a time.
-bool TakeStillOption(int& argc, char** argv, bool& still, double& seconds) {
+// desktop's. False, with the line that says why, when its value is not a time whose frame the
+// timeline draws: replaying the choreography up to a time past its end would keep the page busy
+// for minutes.
+bool TakeStillOption(int& argc, char** argv, bool& still, double& seconds, char* error,
+                     size_t errorSize) {
   int kept = 1;
   for (int i = 1; i < argc; ++i) {
     const char* value = nullptr;
@@ -124,22 +122,22 @@ bool TakeStillOption(int& argc, char** argv, bool& still, double& seconds) {
       argv[kept++] = argv[i];
       continue;
     }
-    char* end = nullptr;
-    seconds = std::strtod(value, &end);
-    if (end == value || *end != '\0' || !(seconds >= 0.0)) return false;
+    if (!tc::ParseTimeSeconds("--still", value, seconds, error, errorSize) ||
+        !tc::FrameInsideTimeline("--still", seconds, kStillFramesPerSecond, error, errorSize)) {
+      return false;
+    }
     still = true;
   }
   argc = kept;
   return true;
 }
 
-// Draws the frame a fixed 60 fps run shows at `seconds` and hands its picture to the page while
-// the drawing buffer still holds it.
+// Draws the frame a fixed 60 fps run shows at `seconds` (the capture tool's --still at 60 fps)
+// and hands its picture to the page while the drawing buffer still holds it.
 void DrawStill(tc::Show& show, double seconds) {
   tc::DemoState& state = gDemoState;
-  const int64_t frame = tc::FastForwardChoreography(state, show.stack.constants.projectionMatrix,
-                                                    show.table, kStillFramesPerSecond, seconds);
-  tc::BindCubeTexture(show.stack.device, show.stack.scene, state.textureIndex);
+  const int64_t frame = tc::FirstFrameAtOrAfter(seconds, kStillFramesPerSecond);
+  tc::FastForwardStack(show.stack, show.table, state, kStillFramesPerSecond, frame);
   const float songSeconds = tc::FixedRateFrameTime(frame, kStillFramesPerSecond);
   tc::DrawShowFrame(state, show, songSeconds, std::cout);
   EM_ASM(
@@ -194,19 +192,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE double tc_web_frame_interval() {
 int main(int argc, char** argv) {
   bool still = false;
   double stillSeconds = 0.0;
-  if (!TakeStillOption(argc, argv, still, stillSeconds)) {
-    ReportFailure("zephyrine-web: option --still needs a time in seconds");
-    return tc::kExitBadArguments;
-  }
-  // Past the last frame there is nothing to draw, and replaying the choreography that far would
-  // keep the page busy for minutes.
-  const int64_t lastFrame = tc::TimelineEndFrame(kStillFramesPerSecond);
-  if (still && tc::FirstFrameAtOrAfter(stillSeconds, kStillFramesPerSecond) > lastFrame) {
-    char line[200];
-    std::snprintf(line, sizeof line,
-                  "zephyrine-web: option --still: %g is after the end of the timeline (its last "
-                  "frame at 60 fps is at %.4f s)",
-                  stillSeconds, static_cast<double>(lastFrame) / kStillFramesPerSecond);
+  char stillError[tc::kTimeErrorSize];
+  if (!TakeStillOption(argc, argv, still, stillSeconds, stillError, sizeof stillError)) {
+    char line[300];
+    std::snprintf(line, sizeof line, "zephyrine-web: %s", stillError);
     ReportFailure(line);
     return tc::kExitBadArguments;
   }

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "demo/timeline.h"
+#include "demo/time_value.h"
 
 namespace tc {
 namespace {
@@ -18,18 +18,6 @@ constexpr long kMaxDisplayIndex = 63;
 void SetError(OptionsResult& result, const char* format, const char* a, const char* b = "") {
   result.action = OptionsAction::Fail;
   std::snprintf(result.error, sizeof result.error, format, a, b);
-}
-
-// Whole text is one finite decimal number (no hex, no infinities, no trailing junk).
-bool ParseNumber(const char* text, double& value) {
-  if (*text == '\0') return false;
-  for (const char* c = text; *c != '\0'; ++c) {
-    if (std::strchr("0123456789+-.eE", *c) == nullptr) return false;
-  }
-  errno = 0;
-  char* end = nullptr;
-  value = std::strtod(text, &end);
-  return *end == '\0' && errno == 0 && std::isfinite(value);
 }
 
 bool ParseIndex(const char* text, long& value) {
@@ -112,18 +100,15 @@ OptionsResult ParseOptions(int argc, const char* const* argv) {
       options.display = static_cast<int>(index);
     } else if (std::strcmp(name, "--start") == 0) {
       double seconds = 0.0;
-      if (!ParseNumber(value, seconds) || seconds < 0.0) {
-        SetError(result, "option --start: '%s' is not a time in seconds (0 or more)", value);
-        return result;
-      }
-      if (TimelineEnded(BeatAt(static_cast<float>(seconds)))) {
-        SetError(result, "option --start: %s s is past the end of the show (%s s)", value, "174");
+      if (!ParseTimeSeconds(name, value, seconds, result.error, sizeof result.error) ||
+          !StartInsideTimeline(name, seconds, result.error, sizeof result.error)) {
+        result.action = OptionsAction::Fail;
         return result;
       }
       options.startSeconds = seconds;
     } else {
       double ms = 0.0;
-      if (!ParseNumber(value, ms) || std::fabs(ms) > kMaxAvOffsetMs) {
+      if (!ReadDecimal(value, ms) || std::fabs(ms) > kMaxAvOffsetMs) {
         SetError(result, "option --av-offset: '%s' is not a shift in milliseconds (-1000 to %s)",
                  value, "1000");
         return result;

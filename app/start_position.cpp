@@ -4,6 +4,17 @@
 
 namespace tc {
 
+void AnnounceBeat(float beat, float songSeconds, std::ostream& beatLog) {
+  FrameTiming timing;
+  timing.songSeconds = songSeconds;
+  timing.jitterSeconds = songSeconds;
+  timing.beat = beat;
+  // A scratch state that has not seen this beat yet, so the line comes out exactly as printed by
+  // the frame pass.
+  DemoState announce;
+  HandleNewBeat(announce, timing, beatLog);
+}
+
 int64_t ReplayToStart(DemoState& state, Mat4& projection, const ShapeTable& table,
                       double startSeconds, std::ostream& beatLog) {
   const int64_t frames =
@@ -11,14 +22,7 @@ int64_t ReplayToStart(DemoState& state, Mat4& projection, const ShapeTable& tabl
   if (frames == 0 || state.lastBeat < 0.0f) return frames;
   // The replayed frame that began the current beat: its time is the one that run printed.
   const int64_t first = FirstFrameOfBeat(state.lastBeat, kReplayFramesPerSecond);
-  FrameTiming timing;
-  timing.songSeconds = FixedRateFrameTime(first, kReplayFramesPerSecond);
-  timing.jitterSeconds = timing.songSeconds;
-  timing.beat = state.lastBeat;
-  // A scratch state that has not seen this beat yet, so the line comes out exactly as printed by
-  // the frame pass; the real state already has it and will not print it again.
-  DemoState announce;
-  HandleNewBeat(announce, timing, beatLog);
+  AnnounceBeat(state.lastBeat, FixedRateFrameTime(first, kReplayFramesPerSecond), beatLog);
   return frames;
 }
 

@@ -14,6 +14,10 @@ namespace tc {
 // The frame rate of the run a late start imitates.
 constexpr int kReplayFramesPerSecond = 60;
 
+// Writes the line the frame pass prints for `beat` when a frame at `songSeconds` announces it,
+// without touching the run's state: the line for a beat the run has already passed over.
+void AnnounceBeat(float beat, float songSeconds, std::ostream& beatLog);
+
 // Replays the frames of a fresh 60 fps run that lie before `startSeconds` (drawing nothing), then
 // writes to `beatLog` the line that run printed for the beat it is in, so the first line a viewer
 // sees is the starting beat's. Returns the number of frames replayed (0 for a start at 0, which

@@ -8,8 +8,8 @@
 //   capture_bench profile [SIZE]    render time of every frame of the timeline at 60 fps (draws +
 //                                   glFinish): median, 99th percentile, maximum, the ten slowest
 //
-// Both draw through SDL's off-screen EGL driver. Each run starts from a fresh DemoState and
-// rand() sequence, as a capture does.
+// Both draw through SDL's off-screen EGL driver, on the capture tool's own renderer. Each run
+// starts from a fresh DemoState and rand() sequence, as a capture does.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -22,11 +22,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "capture/frame_plan.h"
+#include "capture/renderer.h"
 #include "demo/frame.h"
 #include "demo/shape_table.h"
 #include "render/stack.h"
@@ -47,30 +47,6 @@ double CpuSeconds(int who) {
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-struct Context {
-  tc::DrawingStack stack;
-  tc::ShapeTable table;
-};
-
-bool Open(Context& c, tc::Resolution resolution) {
-  tc::ResourcePaths resources;
-  tc::SetResourceFolder(tc::kWorkingDirectoryResources, resources);
-  tc::StackOptions options;
-  options.resolution = resolution;
-  options.placement.offscreen = true;
-  const tc::StartupStatus status = tc::OpenDrawingStack(options, resources, c.stack);
-  if (!status.ok) {
-    std::fprintf(stderr, "capture_bench: %s\n", status.message);
-    return false;
-  }
-  tc::BuildShapeTable(c.table);
-  return true;
-}
-
-void Close(Context& c) {
-  tc::CloseDrawingStack(c.stack);
-}
-
 // The frame pass with a cube count.
 struct CountingRenderer {
   tc::FrameRenderer inner;
@@ -89,36 +65,34 @@ struct CountingRenderer {
 // Frames [first, end) rendered and read back through the capture's ring into one buffer, no
 // encoder: the rate the capture could reach if encoding were free.
 double RenderOnlyFps(tc::Resolution resolution, int64_t first, int64_t end, double* cpuPerFrame) {
-  Context c;
-  if (!Open(c, resolution)) return 0.0;
+  tc::capture::Renderer r;
+  if (!tc::capture::StartRenderer(r, resolution)) return 0.0;
   srand(1);  // the unseeded sequence, as in a fresh process
   tc::DemoState state;
-  tc::FastForwardChoreography(state, c.stack.constants.projectionMatrix, c.table, kFps,
-                              static_cast<double>(tc::FixedRateFrameTime(first, kFps)));
-  tc::BindCubeTexture(c.stack.device, c.stack.scene, state.textureIndex);
+  const tc::capture::FramePlan plan{kFps, first, end};
   tc::FrameReadback ring;
-  tc::CreateFrameReadback(c.stack.device, ring);
-  std::vector<uint8_t> frame(static_cast<size_t>(resolution.width) * resolution.height * 4);
-  tc::FrameRenderer renderer = tc::StackRenderer(c.stack);
-  std::ostringstream beats;
-  const auto start = Clock::now();
-  const double cpuStart = CpuSeconds(RUSAGE_SELF);
-  for (int64_t n = first; n < end; ++n) {
-    tc::RunChoreographyFrame(state, c.stack.constants.projectionMatrix, c.table,
-                             tc::FixedRateFrameTime(n, kFps), beats, renderer);
-    tc::IssueFrameReadback(c.stack.device, ring);
-    tc::PresentFrame(c.stack.device);
-    if (tc::PendingFrameReadbacks(ring) == tc::FrameReadback::kDepth) {
-      tc::CollectFrameReadback(c.stack.device, ring, frame.data());
+  double fps = 0.0;
+  if (tc::capture::FastForward(r, state, plan) && tc::capture::StartReadback(r, resolution, ring)) {
+    std::vector<uint8_t> frame(tc::FrameReadbackBytes(ring));
+    const auto start = Clock::now();
+    const double cpuStart = CpuSeconds(RUSAGE_SELF);
+    for (int64_t n = first; n < end; ++n) {
+      tc::capture::RenderFrame(r, state, n, kFps);
+      tc::IssueFrameReadback(r.stack.device, ring);
+      tc::PresentFrame(r.stack.device);
+      if (tc::PendingFrameReadbacks(ring) == tc::FrameReadback::kDepth) {
+        tc::CollectFrameReadback(r.stack.device, ring, frame.data(), frame.size());
+      }
     }
+    while (tc::PendingFrameReadbacks(ring) > 0)
+      tc::CollectFrameReadback(r.stack.device, ring, frame.data(), frame.size());
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    *cpuPerFrame = (CpuSeconds(RUSAGE_SELF) - cpuStart) / static_cast<double>(end - first);
+    fps = static_cast<double>(end - first) / seconds;
   }
-  while (tc::PendingFrameReadbacks(ring) > 0)
-    tc::CollectFrameReadback(c.stack.device, ring, frame.data());
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  *cpuPerFrame = (CpuSeconds(RUSAGE_SELF) - cpuStart) / static_cast<double>(end - first);
   tc::ReleaseFrameReadback(ring);
-  Close(c);
-  return static_cast<double>(end - first) / seconds;
+  tc::capture::StopRenderer(r);
+  return fps;
 }
 
 // Runs zephyrine-capture and reads the frame rate from its summary line.
@@ -202,13 +176,12 @@ struct FrameCost {
 };
 
 int Profile(tc::Resolution resolution) {
-  Context c;
-  if (!Open(c, resolution)) return 1;
+  tc::capture::Renderer c;
+  if (!tc::capture::StartRenderer(c, resolution)) return 1;
   const int64_t last = tc::TimelineEndFrame(kFps);
   srand(1);
   tc::DemoState state;
   CountingRenderer renderer{tc::StackRenderer(c.stack)};
-  std::ostringstream beats;
   std::vector<FrameCost> costs;
   costs.reserve(static_cast<size_t>(last + 1));
   // Every frame's cost as it is measured, so a long run that is cut short still tells something.
@@ -220,7 +193,7 @@ int Profile(tc::Resolution resolution) {
     const float seconds = tc::FixedRateFrameTime(n, kFps);
     const auto start = Clock::now();
     const tc::FrameEvents events = tc::RunChoreographyFrame(
-        state, c.stack.constants.projectionMatrix, c.table, seconds, beats, renderer);
+        state, c.stack.constants.projectionMatrix, c.table, seconds, c.beatLog, renderer);
     glFinish();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     costs.push_back({ms, n, seconds, events.timing.beat, renderer.cubes});
@@ -233,7 +206,7 @@ int Profile(tc::Resolution resolution) {
     }
   }
   if (csv != nullptr) std::fclose(csv);
-  Close(c);
+  tc::capture::StopRenderer(c);
   std::vector<FrameCost> sorted = costs;
   std::sort(sorted.begin(), sorted.end(),
             [](const FrameCost& a, const FrameCost& b) { return a.ms < b.ms; });

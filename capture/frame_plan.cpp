@@ -3,40 +3,30 @@
 #include <cstdio>
 
 #include "demo/frame.h"
+#include "demo/time_value.h"
 
 namespace tc::capture {
 
 bool PlanFrames(const CaptureOptions& options, FramePlan& plan, std::string& error) {
   const int fps = options.framesPerSecond;
   plan.framesPerSecond = fps;
-  const int64_t last = TimelineEndFrame(fps);
-  char line[200];
+  char line[kTimeErrorSize];
+  // Checked once --fps is known, and before a frame index is made of the time.
+  const char* option = options.still ? "--still" : "--from";
+  const double seconds = options.still ? options.stillSeconds : options.fromSeconds;
+  if (!FrameInsideTimeline(option, seconds, fps, line, sizeof line)) {
+    error = line;
+    return false;
+  }
+  plan.firstFrame = FirstFrameAtOrAfter(seconds, fps);
   if (options.still) {
-    plan.firstFrame = FirstFrameAtOrAfter(options.stillSeconds, fps);
     plan.endFrame = plan.firstFrame + 1;
-    if (plan.firstFrame > last) {
-      std::snprintf(line, sizeof line,
-                    "--still %g is after the end of the timeline (its last frame at --fps %d is "
-                    "at %.4f s)",
-                    options.stillSeconds, fps, static_cast<double>(last) / fps);
-      error = line;
-      return false;
-    }
     return true;
   }
-  plan.firstFrame = FirstFrameAtOrAfter(options.fromSeconds, fps);
-  plan.endFrame = last + 1;
+  plan.endFrame = TimelineEndFrame(fps) + 1;
   if (options.toGiven) {
     const int64_t to = FirstFrameAtOrAfter(options.toSeconds, fps);
     if (to < plan.endFrame) plan.endFrame = to;
-  }
-  if (plan.firstFrame > last) {
-    std::snprintf(line, sizeof line,
-                  "--from %g is after the end of the timeline (its last frame at --fps %d is at "
-                  "%.4f s)",
-                  options.fromSeconds, fps, static_cast<double>(last) / fps);
-    error = line;
-    return false;
   }
   if (plan.firstFrame >= plan.endFrame) {
     std::snprintf(line, sizeof line, "no frame at --fps %d lies between --from %g and --to %g", fps,

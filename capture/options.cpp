@@ -1,12 +1,12 @@
 #include "capture/options.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "base/version.h"
+#include "demo/time_value.h"
 
 namespace tc::capture {
 namespace {
@@ -40,15 +40,6 @@ bool EndsWith(const std::string& text, const char* suffix) {
     if (lower != suffix[i]) return false;
   }
   return true;
-}
-
-// A whole decimal number, finite; nothing may follow it.
-bool ParseSeconds(const char* text, double& value) {
-  if (*text == '\0') return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(text, &end);
-  return errno == 0 && *end == '\0' && std::isfinite(value);
 }
 
 bool ParseInteger(const char* text, long low, long high, int& value) {
@@ -125,9 +116,8 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CaptureOptions& options, st
         options.crfGiven = true;
       } else {
         double seconds = 0.0;
-        if (!ParseSeconds(value, seconds) || seconds < 0.0) {
-          return bad(arg + " " + value + ": a time in seconds, 0 or more, is needed");
-        }
+        char line[kTimeErrorSize];
+        if (!ParseTimeSeconds(arg.c_str(), value, seconds, line, sizeof line)) return bad(line);
         if (arg == "--from") {
           options.fromSeconds = seconds;
           fromGiven = true;

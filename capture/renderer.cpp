@@ -29,17 +29,29 @@ void StopRenderer(Renderer& r) {
   CloseDrawingStack(r.stack);
 }
 
-// Frame times rise by far more than a float's step, so "before the first frame's own time" is
-// exactly the frames 0 .. first - 1.
 bool FastForward(Renderer& r, DemoState& state, const FramePlan& plan) {
-  const double firstSeconds =
-      static_cast<double>(FixedRateFrameTime(plan.firstFrame, plan.framesPerSecond));
-  const int64_t run = FastForwardChoreography(state, r.stack.constants.projectionMatrix, r.table,
-                                              plan.framesPerSecond, firstSeconds);
-  BindCubeTexture(r.stack.device, r.stack.scene, state.textureIndex);
+  const int64_t run =
+      FastForwardStack(r.stack, r.table, state, plan.framesPerSecond, plan.firstFrame);
   if (run != plan.firstFrame) {
     Fail(kExitFailure, "fast-forward ran " + std::to_string(run) + " frames, " +
                            std::to_string(plan.firstFrame) + " expected");
+    return false;
+  }
+  return true;
+}
+
+bool StartReadback(Renderer& r, Resolution resolution, FrameReadback& readback) {
+  const StartupStatus created = CreateFrameReadback(r.stack.device, readback);
+  if (!created.ok) {
+    Fail(kExitFailure, created.message);
+    return false;
+  }
+  if (readback.width != resolution.width || readback.height != resolution.height) {
+    Fail(kExitFailure, "the drawable is " + std::to_string(readback.width) + "x" +
+                           std::to_string(readback.height) + ", not the " +
+                           std::to_string(resolution.width) + "x" +
+                           std::to_string(resolution.height) +
+                           " asked for (is SDL_VIDEODRIVER set to a scaling driver?)");
     return false;
   }
   return true;

@@ -14,27 +14,40 @@
 
 namespace tc::capture {
 
+namespace {
+
+// The one frame read back into `rgba`, sized as the read-back says. The renderer and the read-back
+// are the caller's to release.
+int ReadStill(const CaptureOptions& options, const FramePlan& plan, DemoState& state, Renderer& r,
+              FrameReadback& readback, std::vector<uint8_t>& rgba) {
+  if (!FastForward(r, state, plan)) return kExitFailure;
+  if (!StartReadback(r, options.resolution, readback)) return kExitFailure;
+  RenderFrame(r, state, plan.firstFrame, plan.framesPerSecond);
+  rgba.resize(FrameReadbackBytes(readback));
+  IssueFrameReadback(r.stack.device, readback);
+  const StartupStatus read =
+      CollectFrameReadback(r.stack.device, readback, rgba.data(), rgba.size());
+  if (!read.ok) return Fail(kExitFailure, read.message);
+  const StartupStatus drawn = DrawFailures(r.stack.device);
+  if (!drawn.ok) return Fail(kExitFailure, drawn.message);
+  return 0;
+}
+
+}  // namespace
+
 int CaptureStill(const CaptureOptions& options, const FramePlan& plan, DemoState& state,
                  TemporaryOutput& temp) {
   Renderer r;
   if (!StartRenderer(r, options.resolution)) return kExitFailure;
-  if (!FastForward(r, state, plan)) return kExitFailure;
-  RenderFrame(r, state, plan.firstFrame, plan.framesPerSecond);
-  const int width = options.resolution.width;
-  const int height = options.resolution.height;
-  std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
   FrameReadback readback;
-  const StartupStatus created = CreateFrameReadback(r.stack.device, readback);
-  bool read = false;
-  if (created.ok) {
-    IssueFrameReadback(r.stack.device, readback);
-    read = CollectFrameReadback(r.stack.device, readback, rgba.data());
-  }
+  std::vector<uint8_t> rgba;
+  const int code = ReadStill(options, plan, state, r, readback, rgba);
   ReleaseFrameReadback(readback);
   StopRenderer(r);
-  if (!created.ok) return Fail(kExitFailure, created.message);
-  if (!read) return Fail(kExitFailure, "reading the frame back failed (glMapBufferRange)");
+  if (code != 0) return code;
   if (gStopSignal != 0) return StopExitCode();
+  const int width = options.resolution.width;
+  const int height = options.resolution.height;
   // The background's alpha is 0: a picture with it would be transparent, so RGB only.
   for (size_t i = 0, o = 0; i < rgba.size(); i += 4, o += 3) {
     rgba[o] = rgba[i];

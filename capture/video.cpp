@@ -38,13 +38,11 @@ void FeedFrames(FrameQueue& queue, const EncoderProcess& encoder, std::atomic<bo
   }
 }
 
-}  // namespace
-
-int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std::string& ffmpeg,
-                 DemoState& state, TemporaryOutput& temp) {
-  Renderer r;
-  if (!StartRenderer(r, options.resolution)) return kExitFailure;
-  SongTrack song;
+// The frame loop and the encoder. The renderer, the song track and the read-back are the
+// caller's, which releases them however this ends; those it is done with it releases early.
+int RenderAndEncode(const CaptureOptions& options, const FramePlan& plan, const std::string& ffmpeg,
+                    DemoState& state, TemporaryOutput& temp, Renderer& r, SongTrack& song,
+                    FrameReadback& ring) {
   const StartupStatus songStatus = WriteSongTrack(plan, r.resources, song);
   if (!songStatus.ok) {
     std::fprintf(stderr, "%s\n", songStatus.message);
@@ -52,11 +50,10 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
   }
   if (gStopSignal != 0) return StopExitCode();
   if (!FastForward(r, state, plan)) return kExitFailure;
+  if (!StartReadback(r, options.resolution, ring)) return kExitFailure;
 
-  const size_t frameBytes =
-      static_cast<size_t>(options.resolution.width) * options.resolution.height * 4;
   FrameQueue queue;
-  if (!CreateFrameQueue(queue, frameBytes, kQueueSlots)) {
+  if (!CreateFrameQueue(queue, FrameReadbackBytes(ring), kQueueSlots)) {
     return Fail(kExitFailure, "not enough memory for the frame queue");
   }
   EncoderProcess encoder;
@@ -78,28 +75,16 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
   std::thread feeder(FeedFrames, std::ref(queue), std::cref(encoder), std::ref(encoderFailed));
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 
-  FrameReadback ring;
-  const StartupStatus created = CreateFrameReadback(r.stack.device, ring);
-  if (!created.ok) {
-    ReleaseFrameReadback(ring);
-    StopRenderer(r);
-    AbortFrameQueue(queue);
-    KillEncoder(encoder);
-    feeder.join();
-    return Fail(kExitFailure, created.message);
-  }
   Progress progress;
   StartProgress(progress, plan.endFrame - plan.firstFrame);
   auto stopRequested = [] { return gStopSignal != 0; };
-  bool readFailed = false;
+  StartupStatus read;
   // Hands the oldest frame still on the GPU to the encoder's queue.
   auto collect = [&]() {
     uint8_t* slot = AcquireFreeSlot(queue, stopRequested);
     if (slot == nullptr) return false;
-    if (!CollectFrameReadback(r.stack.device, ring, slot)) {
-      readFailed = true;
-      return false;
-    }
+    read = CollectFrameReadback(r.stack.device, ring, slot, queue.frameBytes);
+    if (!read.ok) return false;
     SubmitSlot(queue);
     return true;
   };
@@ -123,15 +108,17 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
   ShowProgress(progress, ring.collected, lastCollectedSeconds());
   EndProgressLine(progress);
   const int64_t framesCollected = ring.collected;
+  const StartupStatus drawn = DrawFailures(r.stack.device);
   ReleaseFrameReadback(ring);
   StopRenderer(r);
 
-  if (gStopSignal != 0 || readFailed) {
+  if (gStopSignal != 0 || !read.ok || !drawn.ok) {
     AbortFrameQueue(queue);
     KillEncoder(encoder);
     feeder.join();
-    if (readFailed) return Fail(kExitFailure, "reading a frame back failed (glMapBufferRange)");
-    return StopExitCode();
+    if (gStopSignal != 0) return StopExitCode();
+    return Fail(kExitFailure,
+                std::string(read.ok ? drawn.message : read.message) + "; nothing written");
   }
   // Every frame is queued (or the encoder failed): the feeder ends once the queue is empty.
   CloseFrameQueue(queue);
@@ -157,6 +144,21 @@ int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std
                fps, seconds, static_cast<double>(framesCollected) / seconds,
                FileSizeText(options.output).c_str());
   return 0;
+}
+
+}  // namespace
+
+int CaptureVideo(const CaptureOptions& options, const FramePlan& plan, const std::string& ffmpeg,
+                 DemoState& state, TemporaryOutput& temp) {
+  Renderer r;
+  if (!StartRenderer(r, options.resolution)) return kExitFailure;
+  SongTrack song;
+  FrameReadback ring;
+  const int code = RenderAndEncode(options, plan, ffmpeg, state, temp, r, song, ring);
+  ReleaseFrameReadback(ring);
+  ReleaseSongTrack(song);
+  StopRenderer(r);
+  return code;
 }
 
 }  // namespace tc::capture

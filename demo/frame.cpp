@@ -2,17 +2,9 @@
 
 #include <cmath>
 #include <ostream>
-#include <streambuf>
 
 namespace tc {
 namespace {
-
-// Beat lines of the frames skipped over go nowhere.
-class DiscardBuffer : public std::streambuf {
- protected:
-  int overflow(int c) override { return traits_type::not_eof(c); }
-  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
 
 // The first frame n at which `reached(n)` holds, for a condition that, once true, stays true for
 // every later frame. The search starts at `estimate` and walks: frame times follow n / fps within
@@ -42,10 +34,12 @@ int64_t FirstFrameOfBeat(float beat, int framesPerSecond) {
 
 int64_t FirstFrameAtOrAfter(double seconds, int framesPerSecond) {
   // On the exact grid n / fps, not on the frames' float times: float(100.2) is below 100.2, and
-  // "--from 100.2" means the frame the grid puts at 100.2. A millionth of a frame absorbs the
-  // decimal input's rounding.
-  const double n = std::ceil(seconds * framesPerSecond - 1e-6);
-  return n > 0.0 ? static_cast<int64_t>(n) : 0;
+  // "--from 100.2" means the frame the grid puts at 100.2.
+  const double n = std::ceil(seconds * framesPerSecond - kFrameRoundingSlack);
+  // Compared before the cast, which is undefined for a double beyond int64_t's range.
+  if (!(n > 0.0)) return 0;
+  if (!(n < static_cast<double>(kFarBeyondAnyFrame))) return kFarBeyondAnyFrame;
+  return static_cast<int64_t>(n);
 }
 
 int64_t TimelineEndFrame(int framesPerSecond) {

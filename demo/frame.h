@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <streambuf>
 
 #include "demo/formations.h"
 #include "demo/ring.h"
@@ -48,6 +49,13 @@ FrameEvents RunChoreographyFrame(DemoState& state, Mat4& projection, const Shape
   return events;
 }
 
+// Beat lines that go nowhere: frames run without being shown announce nothing.
+class DiscardBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return traits_type::not_eof(c); }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
 // Runs the choreography and draws nothing: the state still advances exactly as when drawing.
 struct NullRenderer {
   void ClearFrame() {}
@@ -61,7 +69,14 @@ inline float FixedRateFrameTime(int64_t index, int framesPerSecond) {
   return static_cast<float>(static_cast<double>(index) / static_cast<double>(framesPerSecond));
 }
 
+// How far below a frame's exact time n / fps a time may fall and still pick that frame: a
+// millionth of a frame absorbs a decimal input's rounding.
+constexpr double kFrameRoundingSlack = 1e-6;
+
 // The first frame n of a fixed-rate run with n / fps at or after `seconds`, on the exact grid.
+// Frame 0 for a time at or before 0 (or NaN); a time far beyond any timeline gives
+// kFarBeyondAnyFrame rather than an index out of range.
+constexpr int64_t kFarBeyondAnyFrame = int64_t{1} << 53;
 int64_t FirstFrameAtOrAfter(double seconds, int framesPerSecond);
 
 // The first frame of a fixed-rate run whose beat (BeatAt of its time) has reached `beat`, a beat

@@ -21,6 +21,7 @@
 // which the entry procedure calls them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "base/window_handle.h"
@@ -78,6 +79,15 @@ void BindCubeTexture(RenderDevice& device, const SceneResources& scene, int32_t 
 void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderProgram& program,
               SceneConstants& constants, const Mat4& world);
 void PresentFrame(RenderDevice& device);
+// Ok while every cube since the device's create had its constants uploaded; else one line with
+// how many were drawn with the previous cube's instead, and why the first upload failed.
+inline StartupStatus DrawFailures(const RenderDevice& device) {
+  if (device.failedUploads == 0) return StartupOk();
+  return StartupFailure(
+      "DrawCube: %lld cubes drawn without their constants (%s failed first: 0x%lx)",
+      static_cast<long long>(device.failedUploads), RenderDevice::kUploadCall,
+      device.firstUploadError);
+}
 
 // Finished frames copied back from the back buffer (its whole width x height, in RGBA bytes),
 // through FrameReadback::kDepth copies in rotation so that reading need not wait for the GPU.
@@ -86,12 +96,29 @@ void PresentFrame(RenderDevice& device);
 // waiting only if it is not finished. Only with kDepth copies pending must a collect come before
 // the next issue; an issue followed at once by a collect is a plain blocking read. The create
 // fails when the copies cannot be made; the release frees what it made either way.
+// The back buffer is the drawable the window system gave, which may differ from the resolution
+// asked for (a high-density display): the create records its size in the record, and every
+// buffer handed to a collect follows FrameReadbackBytes.
 StartupStatus CreateFrameReadback(RenderDevice& device, FrameReadback& readback);
 void ReleaseFrameReadback(FrameReadback& readback);
 void IssueFrameReadback(RenderDevice& device, FrameReadback& readback);
-// Writes width x height x 4 bytes to `topDown`. False when the copy cannot be read (and after a
-// failed create); the copy counts as collected either way.
-bool CollectFrameReadback(RenderDevice& device, FrameReadback& readback, uint8_t* topDown);
+// Writes FrameReadbackBytes(readback) bytes to `topDown`, which holds `capacity` bytes. Fails,
+// saying why in one line, when the copy cannot be read, when `capacity` is short (nothing is
+// written) and after a failed create; the copy counts as collected either way.
+StartupStatus CollectFrameReadback(RenderDevice& device, FrameReadback& readback, uint8_t* topDown,
+                                   size_t capacity);
+inline size_t FrameReadbackBytes(const FrameReadback& readback) {
+  return static_cast<size_t>(readback.width) * static_cast<size_t>(readback.height) * 4;
+}
+// What every collect checks before it reads: a made copy, and room for all of it.
+inline StartupStatus FrameReadbackFits(const FrameReadback& readback, size_t capacity) {
+  if (!readback.created) return StartupFailure("CollectFrameReadback: its create failed");
+  if (capacity < FrameReadbackBytes(readback)) {
+    return StartupFailure("CollectFrameReadback: a %dx%d frame does not fit in the buffer given",
+                          readback.width, readback.height);
+  }
+  return StartupOk();
+}
 inline int64_t PendingFrameReadbacks(const FrameReadback& readback) {
   return readback.issued - readback.collected;
 }

@@ -1,5 +1,7 @@
 #include "render/stack.h"
 
+#include "demo/frame.h"
+
 namespace tc {
 
 StartupStatus OpenDrawingStack(const StackOptions& options, const ResourcePaths& resources,
@@ -26,6 +28,17 @@ void CloseDrawingStack(DrawingStack& stack) {
   // even when the create failed.
   DestroyPresentationWindow(stack.window);
   stack.window = nullptr;
+}
+
+// Frame times rise by far more than a float's step, so "before the frame's own time" is exactly the
+// frames 0 .. frame - 1.
+int64_t FastForwardStack(DrawingStack& stack, const ShapeTable& table, DemoState& state,
+                         int framesPerSecond, int64_t frame) {
+  const double seconds = static_cast<double>(FixedRateFrameTime(frame, framesPerSecond));
+  const int64_t run = FastForwardChoreography(state, stack.constants.projectionMatrix, table,
+                                              framesPerSecond, seconds);
+  BindCubeTexture(stack.device, stack.scene, state.textureIndex);
+  return run;
 }
 
 }  // namespace tc

@@ -17,6 +17,8 @@
 #include "base/resource_paths.h"
 #include "base/status.h"
 #include "base/window.h"
+#include "demo/shape_table.h"
+#include "demo/timeline.h"
 #include "render/render.h"
 #include "render/scene_constants.h"
 
@@ -45,6 +47,12 @@ StartupStatus OpenDrawingStack(const StackOptions& options, const ResourcePaths&
                                DrawingStack& stack);
 // Releases whatever the stack holds; an empty or half-open stack is fine, and so is a second close.
 void CloseDrawingStack(DrawingStack& stack);
+
+// Brings a fresh run to frame `frame` of a fixed-rate run: the frames before it run without being
+// drawn or announced, and the texture they cycled to is bound, so the stack draws `frame` next as
+// that run does. Returns the number of frames run, which is `frame` itself.
+int64_t FastForwardStack(DrawingStack& stack, const ShapeTable& table, DemoState& state,
+                         int framesPerSecond, int64_t frame);
 
 inline FrameRenderer StackRenderer(DrawingStack& stack) {
   return FrameRenderer{stack.device, stack.scene, stack.program, stack.constants};

@@ -57,12 +57,16 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
               SceneConstants& constants, const Mat4& world) {
   constants.worldMatrix = world;
   // A write-discard mapping hands out fresh storage instead of waiting for the draws still
-  // reading the old content. A failed mapping skips this cube's copy; the cube is still drawn
-  // with what the buffer held before.
+  // reading the old content. A failed mapping skips this cube's copy, and is counted; the cube is
+  // still drawn with what the buffer held before.
   D3D11_MAPPED_SUBRESOURCE mapped;
-  if (device.context->Map(scene.constantBuffer, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped) == S_OK) {
+  const HRESULT hr =
+      device.context->Map(scene.constantBuffer, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped);
+  if (hr == S_OK) {
     std::memcpy(mapped.pData, &constants, sizeof constants);
     device.context->Unmap(scene.constantBuffer, 0);
+  } else if (device.failedUploads++ == 0) {
+    device.firstUploadError = static_cast<unsigned long>(hr);
   }
   if (device.pipelinePending) {
     BindPipeline(device, scene, program);

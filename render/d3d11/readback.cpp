@@ -45,24 +45,27 @@ void IssueFrameReadback(RenderDevice& device, FrameReadback& readback) {
   device.context->CopyResource(texture, device.backBuffer);
 }
 
-bool CollectFrameReadback(RenderDevice& device, FrameReadback& readback, uint8_t* topDown) {
+StartupStatus CollectFrameReadback(RenderDevice& device, FrameReadback& readback, uint8_t* topDown,
+                                   size_t capacity) {
   ID3D11Texture2D* texture = readback.textures[readback.collected % FrameReadback::kDepth];
   ++readback.collected;
-  if (!readback.created) return false;
+  if (StartupStatus fits = FrameReadbackFits(readback, capacity); !fits.ok) return fits;
   const size_t rowBytes = static_cast<size_t>(readback.width) * 4;
   const int height = readback.height;
   D3D11_MAPPED_SUBRESOURCE mapped;
-  const bool ok = device.context->Map(texture, 0, D3D11_MAP_READ, 0, &mapped) == S_OK;
-  if (ok) {
-    // Direct3D's row 0 is the top one; the driver may pad each row to RowPitch bytes.
-    const uint8_t* padded = static_cast<const uint8_t*>(mapped.pData);
-    for (int y = 0; y < height; ++y) {
-      std::memcpy(topDown + static_cast<size_t>(y) * rowBytes,
-                  padded + static_cast<size_t>(y) * mapped.RowPitch, rowBytes);
-    }
-    device.context->Unmap(texture, 0);
+  const HRESULT hr = device.context->Map(texture, 0, D3D11_MAP_READ, 0, &mapped);
+  if (hr != S_OK) {
+    return StartupFailure("CollectFrameReadback: ID3D11DeviceContext::Map failed (HRESULT 0x%08lx)",
+                          static_cast<unsigned long>(hr));
   }
-  return ok;
+  // Direct3D's row 0 is the top one; the driver may pad each row to RowPitch bytes.
+  const uint8_t* padded = static_cast<const uint8_t*>(mapped.pData);
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(topDown + static_cast<size_t>(y) * rowBytes,
+                padded + static_cast<size_t>(y) * mapped.RowPitch, rowBytes);
+  }
+  device.context->Unmap(texture, 0);
+  return StartupOk();
 }
 
 }  // namespace tc

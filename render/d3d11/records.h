@@ -33,6 +33,11 @@ struct RenderDevice {
   UINT syncInterval = 0;  // Present's first argument: 1 waits for the vertical blank
   // Set by ClearFrame: the frame's first DrawCube binds the whole pipeline.
   bool pipelinePending = true;
+  // Cubes drawn without their own constants, their upload having failed, and the HRESULT of the
+  // first: a capture with such frames is no capture (DrawFailures, render.h).
+  int64_t failedUploads = 0;
+  unsigned long firstUploadError = 0;
+  static constexpr const char* kUploadCall = "ID3D11DeviceContext::Map";
   // The texture BindCubeTexture bound last; the pipeline binds it again at each frame's first draw.
   int32_t boundTexture = 0;
 };

@@ -1,7 +1,8 @@
 // Frame submission: clear, bind the whole pipeline at the frame's first draw, then per cube one
 // upload of the 128 constant bytes followed by one indexed draw, and present (waiting for
 // the vertical blank only when asked). Nothing is allocated and only the mapping's result is
-// examined here. Twins: render/d3d11/frame.cpp and, on a web page, frame_webgl.cpp.
+// examined here: a failed one is counted for DrawFailures. Twins: render/d3d11/frame.cpp and, on
+// a web page, frame_webgl.cpp.
 #include <cstring>
 
 #include "base/window.h"
@@ -67,14 +68,16 @@ void DrawCube(RenderDevice& device, const SceneResources& scene, const ShaderPro
               SceneConstants& constants, const Mat4& world) {
   constants.worldMatrix = world;
   // Invalidating the whole buffer lets the driver hand out fresh storage instead of waiting for
-  // the draws still reading the old content. A failed mapping skips this cube's copy; the cube is
-  // still drawn with what the buffer held before.
+  // the draws still reading the old content. A failed mapping skips this cube's copy, and is
+  // counted; the cube is still drawn with what the buffer held before.
   glBindBuffer(GL_UNIFORM_BUFFER, scene.constantBuffer);
   void* mapped = glMapBufferRange(GL_UNIFORM_BUFFER, 0, sizeof(SceneConstants),
                                   GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
   if (mapped != nullptr) {
     std::memcpy(mapped, &constants, sizeof constants);
     glUnmapBuffer(GL_UNIFORM_BUFFER);
+  } else if (device.failedUploads++ == 0) {
+    device.firstUploadError = glGetError();
   }
   if (device.pipelinePending) {
     BindPipeline(device, scene, program);

@@ -51,27 +51,35 @@ void IssueFrameReadback(RenderDevice& /*device*/, FrameReadback& readback) {
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
 }
 
-bool CollectFrameReadback(RenderDevice& /*device*/, FrameReadback& readback, uint8_t* topDown) {
+StartupStatus CollectFrameReadback(RenderDevice& /*device*/, FrameReadback& readback,
+                                   uint8_t* topDown, size_t capacity) {
   const GLuint buffer = readback.buffers[readback.collected % FrameReadback::kDepth];
   ++readback.collected;
-  if (!readback.created) return false;
+  if (StartupStatus fits = FrameReadbackFits(readback, capacity); !fits.ok) return fits;
   const size_t rowBytes = static_cast<size_t>(readback.width) * 4;
   const int height = readback.height;
   glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
   const void* mapped = glMapBufferRange(
       GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(rowBytes) * height, GL_MAP_READ_BIT);
-  bool ok = mapped != nullptr;
-  if (ok) {
+  StartupStatus status;
+  if (mapped == nullptr) {
+    status = StartupFailure("CollectFrameReadback: glMapBufferRange failed: GL error 0x%04x",
+                            static_cast<unsigned>(glGetError()));
+  } else {
     // GL's row 0 is the bottom one.
     const uint8_t* bottomUp = static_cast<const uint8_t*>(mapped);
     for (int y = 0; y < height; ++y) {
       std::memcpy(topDown + static_cast<size_t>(y) * rowBytes,
                   bottomUp + static_cast<size_t>(height - 1 - y) * rowBytes, rowBytes);
     }
-    ok = glUnmapBuffer(GL_PIXEL_PACK_BUFFER) == GL_TRUE;
+    // GL_FALSE: the buffer's storage was lost while mapped (a display mode change, say), and with
+    // it the frame just copied.
+    if (glUnmapBuffer(GL_PIXEL_PACK_BUFFER) != GL_TRUE) {
+      status = StartupFailure("CollectFrameReadback: glUnmapBuffer: the copy was lost");
+    }
   }
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-  return ok;
+  return status;
 }
 
 }  // namespace tc

@@ -42,6 +42,11 @@ struct RenderDevice {
   bool waitForVerticalBlank = false;  // handed to every present, as Direct3D 11's sync interval
   // Set by ClearFrame: the frame's first DrawCube binds the whole pipeline.
   bool pipelinePending = true;
+  // Cubes drawn without their own constants, their upload having failed, and the GL error of the
+  // first: a capture with such frames is no capture (DrawFailures, render.h).
+  int64_t failedUploads = 0;
+  unsigned long firstUploadError = 0;
+  static constexpr const char* kUploadCall = "glMapBufferRange";
   // The texture BindCubeTexture bound last; the pipeline binds it again at each frame's first draw.
   int32_t boundTexture = 0;
 };

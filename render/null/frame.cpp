@@ -20,6 +20,7 @@ void BindCubeTexture(RenderDevice& device, const SceneResources& /*scene*/, int3
 void DrawCube(RenderDevice& device, const SceneResources& /*scene*/,
               const ShaderProgram& /*program*/, SceneConstants& constants, const Mat4& world) {
   constants.worldMatrix = world;
+  if (NullStepFails("DrawCube") && device.failedUploads++ == 0) device.firstUploadError = 1;
   device.pipelinePending = false;
   ++device.draws;
 }

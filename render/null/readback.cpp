@@ -22,11 +22,12 @@ void IssueFrameReadback(RenderDevice& /*device*/, FrameReadback& readback) {
   ++readback.issued;
 }
 
-bool CollectFrameReadback(RenderDevice& /*device*/, FrameReadback& readback, uint8_t* topDown) {
+StartupStatus CollectFrameReadback(RenderDevice& /*device*/, FrameReadback& readback,
+                                   uint8_t* topDown, size_t capacity) {
   ++readback.collected;
-  if (!readback.created) return false;
-  std::memset(topDown, 0, static_cast<size_t>(readback.width) * readback.height * 4);
-  return true;
+  if (StartupStatus fits = FrameReadbackFits(readback, capacity); !fits.ok) return fits;
+  std::memset(topDown, 0, FrameReadbackBytes(readback));
+  return StartupOk();
 }
 
 }  // namespace tc

@@ -21,6 +21,11 @@ struct RenderDevice {
   int32_t boundTexture = 0;
   int64_t frames = 0;  // PresentFrame calls
   int64_t draws = 0;   // DrawCube calls
+  // Cubes whose constants could not be uploaded (TC_NULL_FAIL=DrawCube), as a real backend counts
+  // them.
+  int64_t failedUploads = 0;
+  unsigned long firstUploadError = 0;
+  static constexpr const char* kUploadCall = "the null upload (TC_NULL_FAIL)";
 };
 
 struct SceneResources {

@@ -98,6 +98,41 @@ def test_late_start(exe, folder):
     check(beats[:3] == [166, 167, 168], f"--start 100: beats {beats}")
 
 
+def test_times_that_are_not_times(exe, folder):
+    # Refused before anything opens, in one line naming the option; "-0" is the start itself.
+    for value in ("inf", "nan", "1e300", "0x10", "", " 5", "5 "):
+        done, calls, _ = run(exe, folder, ["--start", value], {}, timeout=10)
+        lines = done.stderr.splitlines()
+        check(done.returncode == 2, f"--start {value!r}: exit code {done.returncode}")
+        check(len(lines) == 1 and lines[0].startswith("zephyrine-null: option --start: "),
+              f"--start {value!r}: stderr {done.stderr!r}")
+        check(calls == [] and done.stdout == "", f"--start {value!r}: ran {calls} {done.stdout!r}")
+    done, calls, _ = run(exe, folder, ["--start", "-0"], {"TC_NULL_QUIT_AFTER_PUMPS": "1"})
+    check(done.returncode == 0 and calls == OPEN + CLOSE,
+          f"--start -0: exit code {done.returncode}, calls {calls}")
+
+
+def test_missing_display(exe, folder):
+    # A display the machine does not have fails start-up (1), like no display at all; the command
+    # line itself was well formed.
+    done, calls, _ = run(exe, folder, ["--display", "1"], {}, timeout=10)
+    lines = done.stderr.splitlines()
+    check(done.returncode == 1, f"--display 1: exit code {done.returncode}")
+    check(len(lines) == 1 and "--display" in lines[0], f"--display 1: stderr {done.stderr!r}")
+    check(calls == [], f"--display 1: calls {calls}")
+
+
+def test_failed_uploads_are_reported(exe, folder):
+    # Every cube's upload fails: the show still plays, and says so in one line when it ends.
+    done, calls, _ = run(exe, folder, [], {"TC_NULL_FAIL": "DrawCube",
+                                           "TC_NULL_QUIT_AFTER_MS": "1500"})
+    lines = [line for line in done.stderr.splitlines() if "DrawCube" in line]
+    check(done.returncode == 0, f"failed uploads: exit code {done.returncode}")
+    check(len(lines) == 1 and lines[0].startswith("zephyrine-null: DrawCube: "),
+          f"failed uploads: stderr {done.stderr!r}")
+    check(calls == OPEN + CLOSE, f"failed uploads: calls {calls}")
+
+
 def test_loop_restarts_the_show(exe, folder):
     # From 172 s the timeline ends (beat 290, at 174 s) two seconds into the run; the run then goes
     # on from the top until the close request.
@@ -126,7 +161,8 @@ def main():
     try:
         shutil.copytree(args.resources, os.path.join(folder, "resources"))
         for test in (test_failed_steps, test_failed_music, test_close_before_first_frame,
-                     test_late_start, test_loop_restarts_the_show):
+                     test_late_start, test_loop_restarts_the_show, test_times_that_are_not_times,
+                     test_missing_display, test_failed_uploads_are_reported):
             test(os.path.abspath(args.exe), folder)
     finally:
         shutil.rmtree(folder)

@@ -2,6 +2,7 @@
 // an option can be wrong, with the one-line message that names it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -57,6 +58,10 @@ TEST(Options, BoundaryValuesAccepted) {
   EXPECT_EQ(Parse({"--av-offset", "-1000"}).action, OptionsAction::Run);
   EXPECT_EQ(Parse({"--av-offset", "+12.5"}).options.avOffsetMs, 12.5);
   EXPECT_EQ(Parse({"--display", "0"}).action, OptionsAction::Run);
+  const OptionsResult minusZero = Parse({"--start", "-0"});
+  ASSERT_EQ(minusZero.action, OptionsAction::Run) << minusZero.error;
+  EXPECT_EQ(minusZero.options.startSeconds, 0.0);
+  EXPECT_FALSE(std::signbit(minusZero.options.startSeconds));
 }
 
 TEST(Options, HelpAndVersionWinOverEverythingAfterThem) {
@@ -103,8 +108,11 @@ INSTANTIATE_TEST_SUITE_P(
                     Rejected{{"--start", "1e999"}, "1e999"}, Rejected{{"--start", "nan"}, "nan"},
                     Rejected{{"--start", "inf"}, "inf"}, Rejected{{"--start", "0x10"}, "0x10"},
                     Rejected{{"--start", "5s"}, "5s"}, Rejected{{"--start="}, "--start"},
-                    Rejected{{"--start", "174"}, "174"}, Rejected{{"--start", "500"}, "500"},
-                    Rejected{{"--display", "-1"}, "-1"}, Rejected{{"--display", "1.5"}, "1.5"},
+                    Rejected{{"--start", "1e300"}, "--start"}, Rejected{{"--start", " 5"}, "' 5'"},
+                    Rejected{{"--start", "5 "}, "'5 '"}, Rejected{{"--start", ""}, "''"},
+                    Rejected{{"--start", "NAN"}, "NAN"}, Rejected{{"--start", "174"}, "174"},
+                    Rejected{{"--start", "500"}, "500"}, Rejected{{"--display", "-1"}, "-1"},
+                    Rejected{{"--display", "1.5"}, "1.5"},
                     Rejected{{"--display", "99999999999999999999"}, "9999"},
                     Rejected{{"--av-offset", "1000.5"}, "1000.5"},
                     Rejected{{"--av-offset", "-2000"}, "-2000"},

@@ -417,6 +417,18 @@ TEST_F(Capture, EveryBadArgumentGivesExitCode2AndOneLineAndNoFile) {
       {Path("out.avi")},
       {png},
       {"--still", "175", png},
+      // Times that are no times, and one far past the end: refused, never a frame index.
+      {"--still", "inf", png},
+      {"--still", "nan", png},
+      {"--still", "1e300", png},
+      {"--still", "0x10", png},
+      {"--still", "", png},
+      {"--still", " 5", png},
+      {"--still", "5 ", png},
+      {"--from", "1e300", mp4},
+      {"--from", "0x10", mp4},
+      {"--to", "inf", mp4},
+      {"--to", "nan", mp4},
       {"--still", "10", mp4},
       {"--still", "10", "--from", "5", png},
       {"--lossless", mp4},
@@ -435,6 +447,25 @@ TEST_F(Capture, EveryBadArgumentGivesExitCode2AndOneLineAndNoFile) {
     EXPECT_TRUE(o.out.empty()) << shown;
     EXPECT_TRUE(ListDir(dir_).empty()) << shown << " left a file";
   }
+}
+
+TEST_F(Capture, TimesAreReadAsTheDesktopReadsThem) {
+  // The demo's own line for a value that is not a time, and for one after the end.
+  Outcome o = RunCapture({"--still", "0x10", Path("hex.png")});
+  EXPECT_EQ(o.err,
+            "zephyrine-capture: option --still: '0x10' is not a time in seconds (0 or "
+            "more)\n");
+  o = RunCapture({"--still", "1e300", Path("far.png")});
+  EXPECT_EQ(o.exitCode, 2) << o.err;
+  EXPECT_NE(o.err.find("option --still: 1e+300 s is after the end of the timeline"),
+            std::string::npos)
+      << o.err;
+  // "-0" is the start: the same picture as 0.
+  o = RunCapture({"--size", "720", "--still", "-0", Path("minus.png")});
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  o = RunCapture({"--size", "720", "--still", "0", Path("zero.png")});
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_EQ(ReadFile(Path("minus.png")), ReadFile(Path("zero.png")));
 }
 
 TEST_F(Capture, MissingFfmpegIsABadArgumentForVideoButNotForAStill) {

@@ -9,9 +9,9 @@ bool ReadBackBuffer(RenderDevice& device, Pixels& pixels) {
   if (ok) {
     pixels.width = readback.width;
     pixels.height = readback.height;
-    pixels.rgba.resize(static_cast<size_t>(readback.width) * readback.height * 4);
+    pixels.rgba.resize(FrameReadbackBytes(readback));
     IssueFrameReadback(device, readback);
-    ok = CollectFrameReadback(device, readback, pixels.rgba.data());
+    ok = CollectFrameReadback(device, readback, pixels.rgba.data(), pixels.rgba.size()).ok;
   }
   ReleaseFrameReadback(readback);
   return ok;

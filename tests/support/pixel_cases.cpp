@@ -423,9 +423,9 @@ void PipelinedReadbackHandsFramesOverOldestFirst(PixelRig& rig) {
   Pixels pixels;
   pixels.width = readback.width;
   pixels.height = readback.height;
-  pixels.rgba.resize(static_cast<size_t>(readback.width) * readback.height * 4);
+  pixels.rgba.resize(FrameReadbackBytes(readback));
   for (int frame = 0; frame < depth; ++frame) {
-    if (!CollectFrameReadback(device, readback, pixels.rgba.data())) {
+    if (!CollectFrameReadback(device, readback, pixels.rgba.data(), pixels.rgba.size()).ok) {
       Fail(rig, "frame %d of %d was not handed over", frame, depth);
       break;
     }

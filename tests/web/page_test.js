@@ -215,6 +215,16 @@ async function reportsFailure(browser, url, what, beforeMain, fileName, timeoutM
   await page.close();
 }
 
+// "-0" is the start: the first frame's picture, as ?still=0 draws it.
+async function stillAtMinusZero(browser, url) {
+  const page = await b.openPage(browser);
+  await page.goto(`${url}?still=-0`);
+  b.check(await b.waitForState(page, ['still', 'failed'], 60000) === 'still',
+          '?still=-0 draws a frame');
+  b.check(await page.evaluate(() => window.tcStill.seconds) === 0, '?still=-0 draws the frame at 0 s');
+  await page.close();
+}
+
 b.main(async (keep) => {
   const browser = keep(await b.launch());
   const server = await b.serve(path.resolve(webDir));
@@ -236,6 +246,13 @@ b.main(async (keep) => {
                       '--still', 20000);
     await reportsFailure(browser, `${server.url}?start=soon`, 'a start that is not a time', null,
                       '--start');
+    // Read as the desktop and the capture tool read a time: no infinity, NaN, hex, blank or
+    // empty value, and a huge one is after the end rather than a frame replayed for ever.
+    for (const value of ['inf', 'nan', '1e300', '0x10', '', '%205', '5%20']) {
+      await reportsFailure(browser, `${server.url}?still=${value}`, `?still=${value}`, null,
+                        "option --still: ", 20000);
+    }
+    await stillAtMinusZero(browser, server.url);
   } finally {
     await server.close();
   }

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <string>
+#include <vector>
 #include <ostream>
 
 #include "gl_context.h"
@@ -98,6 +100,26 @@ TEST_F(GlProgram, UniformBlockHasTheConstantsLayout) {
 
 // A fresh window per build size: at the screen's origin, of the build's size, its back buffer
 // too, so that a window-filling quad covers every pixel.
+TEST_F(GlFixture, ReadbackRefusesABufferSmallerThanTheDrawable) {
+  // A buffer sized from the resolution asked for, one row short of the drawable: nothing may be
+  // written past its end, and the failure says why.
+  RenderDevice& device = context_->stack.device;
+  FrameReadback readback;
+  ASSERT_TRUE(CreateFrameReadback(device, readback).ok);
+  const size_t rowBytes = static_cast<size_t>(readback.width) * 4;
+  std::vector<uint8_t> buffer(FrameReadbackBytes(readback), 0xAB);
+  ClearFrame(device);
+  IssueFrameReadback(device, readback);
+  const StartupStatus status =
+      CollectFrameReadback(device, readback, buffer.data(), buffer.size() - rowBytes);
+  EXPECT_FALSE(status.ok);
+  EXPECT_NE(std::string(status.message).find("does not fit"), std::string::npos) << status.message;
+  EXPECT_EQ(buffer.front(), 0xAB) << "written although it does not fit";
+  EXPECT_EQ(PendingFrameReadbacks(readback), 0);
+  PresentFrame(device);
+  ReleaseFrameReadback(readback);
+}
+
 class FullWindow : public ::testing::TestWithParam<Resolution> {};
 
 TEST_P(FullWindow, OpensAtTheOriginWithTheBuildsSize) {
