@@ -44,6 +44,11 @@ struct RenderDevice {
   bool pipelinePending = true;
   // The texture BindCubeTexture bound last; the pipeline binds it again at each frame's first draw.
   int32_t boundTexture = 0;
+  // WebGL's upload cannot fail where it could be seen without stalling the page for the GPU's
+  // error state after every cube: it counts nothing (DrawFailures).
+  int64_t failedUploads = 0;
+  unsigned long firstUploadError = 0;
+  static constexpr const char* kUploadCall = "glBufferSubData";
 };
 
 // The page resizes the canvas with the browser window: the viewport follows its drawing buffer
