@@ -161,7 +161,10 @@ float ReadSongClock(MusicPlayer& player, double leadSeconds) {
   const double now = MonotonicSeconds();
   const double host = now + leadSeconds;
   HeardNote note;
-  const bool noted = ReadSongNote(player.handoff, static_cast<double>(player.songSampleRate), note);
+  // No note is trusted while the output takes no sound: a reopened device not yet played would
+  // hold the clock at the little it was given.
+  const bool noted = player.handoff.playing.load(std::memory_order_acquire) &&
+                     ReadSongNote(player.handoff, static_cast<double>(player.songSampleRate), note);
   const double seconds = AdvanceSongClock(player.clock, noted ? &note : nullptr, host);
   KeepSongWithShow(player, noted ? &note : nullptr, now, host);
   return static_cast<float>(seconds);

@@ -1,5 +1,6 @@
 #include "audio/output_watch.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -18,6 +19,10 @@ namespace {
 constexpr auto kLookInterval = std::chrono::milliseconds(100);
 constexpr auto kSeekLookInterval = std::chrono::milliseconds(2);
 constexpr double kRetrySeconds = 0.1;
+// A reopened device takes its first mix after its start within a period or two where its server
+// plays it; one that does not (a sink suspended) is tried anew, but not before a server that has
+// just started runs its sinks: PulseAudio's take about 1.8 s.
+constexpr double kFirstMixSeconds = 2.5;
 // A started device whose server asks for nothing for this long is playing into a sink that was
 // not running: what it was given first is stale by the time it is heard.
 constexpr double kStaleStartSeconds = 0.3;
@@ -43,6 +48,7 @@ void CloseLost(MusicPlayer& player, Watched& watched) {
   if (!watched.lost)
     Say(player.watch.lines, "sound output lost: %s; the show goes on silently", what);
   watched.lost = true;
+  player.handoff.playing.store(false, std::memory_order_release);
   watched.awaitingSeek = false;
   watched.awaitingMix = false;
   // The device's thread has stopped mixing, or mixes into nothing: stopping it ends that thread.
@@ -85,6 +91,7 @@ void LookOnce(MusicPlayer& player, Watched& watched) {
     if (!player.handoff.reopened.load(std::memory_order_acquire)) StartReopened(player, watched);
   } else if (player.output.deviceReady) {
     const double lastMix = player.handoff.stamp.lastMixHost.load(std::memory_order_acquire);
+    const double firstMixWait = std::max(kFirstMixSeconds, player.watch.lostAfterSeconds);
     if (watched.awaitingMix && lastMix > watched.startedAt) {
       // The new device takes sound (its first mixes, inside the start, fill its buffer). Where it
       // began only well after its start (a sink that was suspended), what it held is stale.
@@ -92,6 +99,7 @@ void LookOnce(MusicPlayer& player, Watched& watched) {
       if (lastMix - watched.startedAt > kStaleStartSeconds) {
         player.handoff.resync.store(true, std::memory_order_release);
       }
+      player.handoff.playing.store(true, std::memory_order_release);
       if (watched.lost) {
         char what[192];
         DescribeOutputDevice(player.output, what, sizeof what);
@@ -99,7 +107,8 @@ void LookOnce(MusicPlayer& player, Watched& watched) {
         watched.lost = false;
       }
     } else if (player.handoff.stopped.exchange(false, std::memory_order_acq_rel) ||
-               OutputLost(lastMix, watched.startedAt, now, player.watch.lostAfterSeconds)) {
+               OutputLost(lastMix, watched.startedAt, now,
+                          watched.awaitingMix ? firstMixWait : player.watch.lostAfterSeconds)) {
       CloseLost(player, watched);
     }
   }

@@ -9,6 +9,9 @@
 //               loop has sought the song to the show's position (and cleared the flag);
 //   stopped     the device's notification that its server stopped the stream unasked (a suspended
 //               sink), for the output's watch;
+//   playing     the output takes sound: false from a loss until a reopened output takes its
+//               first mix, and the frame loop trusts no note meanwhile (a device not yet played
+//               would hold the clock at the little it was given);
 //   resync      the output's watch tells the frame loop that a reopened output began to play
 //               only well after it started, so what it held is stale;
 //   moved       the device's notification tells the audio thread that the stream now plays on
@@ -30,6 +33,7 @@ struct SongHandoff {
   std::atomic<bool> reopened{false};
   std::atomic<bool> moved{false};
   std::atomic<bool> stopped{false};
+  std::atomic<bool> playing{true};
   std::atomic<bool> resync{false};
 };
 

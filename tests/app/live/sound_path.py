@@ -306,6 +306,13 @@ class Show:
         if first is None:
             self.failures.append(f"{name}: the song was never heard again on '{sink}'")
             return None
+        # A recorder started on a new server hears nothing of its monitor until that server
+        # delivers (PulseAudio 16: about 1.8 s after its start, a plain tone alike): the sound is
+        # judged from the moment it could be heard at all.
+        for heard_sink, recorder, _, _ in self.heard:
+            if heard_sink == sink and recorder.started >= after_recorder_start > 0.0 and \
+                    recorder.arrivals:
+                since = max(since, recorder.arrivals[0][0])
         # Pieces are half a second: the sound came back up to one piece before the first placed.
         delay = max(0.0, first - since - 0.5)
         self.figures.append(f"{name}: heard again within {delay:.2f} s")
