@@ -85,10 +85,10 @@ bool WriteSceneFiles(const fs::path& folder, const Mesh& mesh, const Picture (&t
   std::error_code error;
   fs::create_directories(folder / "resources", error);
   if (error) return false;
-  GlbSpec spec;
-  spec.positions = mesh.positions;
-  spec.indices = mesh.indices;
-  if (!WriteBytes(folder / "resources" / "mesh2.glb", BuildGlb(spec))) return false;
+  GlbSpec glb;
+  glb.positions = mesh.positions;
+  glb.indices = mesh.indices;
+  if (!WriteBytes(folder / "resources" / "mesh2.glb", BuildGlb(glb))) return false;
   for (int i = 0; i < 3; ++i) {
     const fs::path file = folder / "resources" / ("texture" + std::to_string(i + 1) + ".png");
     const Picture& p = textures[i];
