@@ -29,14 +29,7 @@ struct RenderDevice {
     bool depthClamp = false;  // false: clipped at the near and far planes
     bool scissorTest = false;
   } rasterizerState;
-  struct {
-    GLint x = 0;
-    GLint y = 0;
-    GLsizei width = 0;
-    GLsizei height = 0;
-    double minDepth = 0.0;
-    double maxDepth = 1.0;
-  } viewport;
+  ViewportState viewport;
   // Clip-space depth 0..1 through glClipControl; without it the vertex stage remaps z itself.
   bool clipControl = false;
   bool waitForVerticalBlank = false;  // handed to every present, as Direct3D 11's sync interval

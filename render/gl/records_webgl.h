@@ -30,14 +30,7 @@ struct RenderDevice {
     GLenum frontFace = GL_CCW;
     bool scissorTest = false;
   } rasterizerState;
-  struct {
-    GLint x = 0;
-    GLint y = 0;
-    GLsizei width = 0;
-    GLsizei height = 0;
-    float minDepth = 0.0f;
-    float maxDepth = 1.0f;
-  } viewport;
+  ViewportState viewport;
   // Always false: WebGL 2 clips z to -w..w, so the vertex stage remaps z itself.
   bool clipControl = false;
   // Set by ClearFrame: the frame's first DrawCube binds the whole pipeline.

@@ -10,6 +10,17 @@
 
 namespace tc {
 
+// The viewport as Direct3D 11 states it: the picture's rectangle in the drawable, and the depth
+// range (0..1, exact as a float for both APIs' calls).
+struct ViewportState {
+  GLint x = 0;
+  GLint y = 0;
+  GLsizei width = 0;
+  GLsizei height = 0;
+  float minDepth = 0.0f;
+  float maxDepth = 1.0f;
+};
+
 struct SceneResources {
   MeshData mesh;  // the cgltf document stays alive in here until shutdown
   GLuint vertexBuffer = 0;

@@ -18,31 +18,27 @@ OptionsResult Parse(std::initializer_list<const char*> args) {
   return ParseOptions(static_cast<int>(argv.size()), argv.data());
 }
 
+void ExpectOptions(const PlaybackOptions& o, const PlaybackOptions& want) {
+  EXPECT_EQ(o.fullscreen, want.fullscreen);
+  EXPECT_EQ(o.display, want.display);
+  EXPECT_EQ(o.vsync, want.vsync);
+  EXPECT_EQ(o.startSeconds, want.startSeconds);
+  EXPECT_EQ(o.loop, want.loop);
+  EXPECT_EQ(o.mute, want.mute);
+  EXPECT_EQ(o.avOffsetMs, want.avOffsetMs);
+}
+
 TEST(Options, NoArgumentIsTheDesignedRun) {
   const OptionsResult result = Parse({});
   ASSERT_EQ(result.action, OptionsAction::Run);
-  const PlaybackOptions& o = result.options;
-  EXPECT_FALSE(o.fullscreen);
-  EXPECT_EQ(o.display, 0);
-  EXPECT_FALSE(o.vsync);
-  EXPECT_EQ(o.startSeconds, 0.0);
-  EXPECT_FALSE(o.loop);
-  EXPECT_FALSE(o.mute);
-  EXPECT_EQ(o.avOffsetMs, 0.0);
+  ExpectOptions(result.options, {false, 0, false, 0.0, false, false, 0.0});
 }
 
 TEST(Options, EveryOptionTogetherInBothSpellings) {
   const OptionsResult result = Parse({"--fullscreen", "--display", "1", "--vsync", "--start=100.5",
                                       "--loop", "--mute", "--av-offset", "-35"});
   ASSERT_EQ(result.action, OptionsAction::Run) << result.error;
-  const PlaybackOptions& o = result.options;
-  EXPECT_TRUE(o.fullscreen);
-  EXPECT_EQ(o.display, 1);
-  EXPECT_TRUE(o.vsync);
-  EXPECT_EQ(o.startSeconds, 100.5);
-  EXPECT_TRUE(o.loop);
-  EXPECT_TRUE(o.mute);
-  EXPECT_EQ(o.avOffsetMs, -35.0);
+  ExpectOptions(result.options, {true, 1, true, 100.5, true, true, -35.0});
 }
 
 TEST(Options, LaterValueWins) {

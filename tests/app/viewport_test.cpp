@@ -9,28 +9,23 @@ namespace {
 
 constexpr Resolution k720 = {1280, 720};
 
+void ExpectRect(const ViewportRect& r, int x, int y, int width, int height) {
+  EXPECT_EQ(r.x, x);
+  EXPECT_EQ(r.y, y);
+  EXPECT_EQ(r.width, width);
+  EXPECT_EQ(r.height, height);
+}
+
 TEST(FitPicture, SameShapeFillsTheDrawable) {
-  const ViewportRect r = FitPicture(k720, 1920, 1080);
-  EXPECT_EQ(r.x, 0);
-  EXPECT_EQ(r.y, 0);
-  EXPECT_EQ(r.width, 1920);
-  EXPECT_EQ(r.height, 1080);
+  ExpectRect(FitPicture(k720, 1920, 1080), 0, 0, 1920, 1080);
 }
 
 TEST(FitPicture, WiderDrawableGetsBarsLeftAndRight) {
-  const ViewportRect r = FitPicture(k720, 3440, 1440);  // 21:9
-  EXPECT_EQ(r.height, 1440);
-  EXPECT_EQ(r.width, 2560);
-  EXPECT_EQ(r.x, 440);
-  EXPECT_EQ(r.y, 0);
+  ExpectRect(FitPicture(k720, 3440, 1440), 440, 0, 2560, 1440);  // 21:9
 }
 
 TEST(FitPicture, TallerDrawableGetsBarsAboveAndBelow) {
-  const ViewportRect r = FitPicture(k720, 2560, 1600);  // 16:10
-  EXPECT_EQ(r.width, 2560);
-  EXPECT_EQ(r.height, 1440);
-  EXPECT_EQ(r.x, 0);
-  EXPECT_EQ(r.y, 80);
+  ExpectRect(FitPicture(k720, 2560, 1600), 0, 80, 2560, 1440);  // 16:10
   const ViewportRect portrait = FitPicture(k720, 1080, 1920);
   EXPECT_EQ(portrait.width, 1080);
   EXPECT_EQ(portrait.height, 607);  // 1080 * 9 / 16, rounded down: never past the drawable

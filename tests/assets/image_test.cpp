@@ -28,6 +28,8 @@ class ImageLoading : public ::testing::Test {
     FreeTextureImages(images_);
     test::RemoveTree(dir_);
   }
+  // The load refuses the second file, which is no regular file, and leaves nothing loaded.
+  void ExpectRefusedAsNoFile();
   void WriteAll(int size) {
     for (int i = 0; i < kTextureFileCount; ++i) {
       test::WriteFile(names_[i], test::EncodePng(test::SolidImage(
@@ -140,17 +142,20 @@ TEST_F(ImageLoading, MalformedChunksAreRefusedBeforeDecoding) {
   EXPECT_EQ(images_.pixels[0], nullptr);
 }
 
+void ImageLoading::ExpectRefusedAsNoFile() {
+  const StartupStatus status = LoadTextureImages(paths_, 64, images_);
+  EXPECT_NE(std::strstr(status.message, "not a regular file"), nullptr) << status.message;
+  EXPECT_EQ(images_.pixels[0], nullptr);
+}
+
 TEST_F(ImageLoading, ImagesThatAreNotRegularFilesAreRefusedUnopened) {
   WriteAll(4);
   std::remove(names_[1].c_str());
   ASSERT_EQ(mkfifo(names_[1].c_str(), 0600), 0);
-  StartupStatus status = LoadTextureImages(paths_, 64, images_);
-  EXPECT_NE(std::strstr(status.message, "not a regular file"), nullptr) << status.message;
+  ExpectRefusedAsNoFile();
   std::remove(names_[1].c_str());
   ASSERT_EQ(mkdir(names_[1].c_str(), 0700), 0);
-  status = LoadTextureImages(paths_, 64, images_);
-  EXPECT_NE(std::strstr(status.message, "not a regular file"), nullptr) << status.message;
-  EXPECT_EQ(images_.pixels[0], nullptr);
+  ExpectRefusedAsNoFile();
 }
 
 TEST_F(ImageLoading, MissingImageIsRejected) {

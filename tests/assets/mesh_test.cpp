@@ -75,24 +75,21 @@ TEST_F(MeshLoading, PackedPositionsAndShortIndicesLoadAsTheyAre) {
     EXPECT_EQ(Index(i), cube.indices[i]);
 }
 
-TEST_F(MeshLoading, IndexWidthFollowsTheComponentType) {
-  GlbSpec glb = UnitCube();
-  glb.indexComponentType = test::kUnsignedInt;
-  ASSERT_TRUE(Load(glb).ok);
-  EXPECT_EQ(mesh_.indexSize, 4u);
-  EXPECT_EQ(mesh_.indexByteCount, 144u);
-  EXPECT_EQ(Index(35), glb.indices[35]);
-}
-
-TEST_F(MeshLoading, ByteIndicesAreWidenedToSixteenBits) {
-  GlbSpec glb = UnitCube();
-  glb.indexComponentType = test::kUnsignedByte;
-  ASSERT_TRUE(Load(glb).ok);
-  EXPECT_EQ(mesh_.indexSize, 2u);
-  EXPECT_EQ(mesh_.indexCount, 36u);
-  EXPECT_EQ(mesh_.indexByteCount, 72u);
-  for (uint32_t i = 0; i < 36; ++i)
-    EXPECT_EQ(Index(i), glb.indices[i]) << "index " << i;
+TEST_F(MeshLoading, IndexWidthFollowsTheComponentTypeAndBytesAreWidened) {
+  const struct {
+    int componentType;
+    uint32_t indexSize;
+  } cases[] = {{test::kUnsignedInt, 4u}, {test::kUnsignedByte, 2u}};
+  for (const auto& c : cases) {
+    GlbSpec glb = UnitCube();
+    glb.indexComponentType = c.componentType;
+    ASSERT_TRUE(Load(glb).ok) << c.componentType;
+    EXPECT_EQ(mesh_.indexSize, c.indexSize);
+    EXPECT_EQ(mesh_.indexCount, 36u);
+    EXPECT_EQ(mesh_.indexByteCount, 36u * c.indexSize);
+    for (uint32_t i = 0; i < 36; ++i)
+      EXPECT_EQ(Index(i), glb.indices[i]) << "index " << i << ", type " << c.componentType;
+  }
 }
 
 TEST_F(MeshLoading, AccessorOffsetsInsideTheirViewsAreHonoured) {
@@ -117,29 +114,22 @@ TEST_F(MeshLoading, InterleavedViewKeepsItsStride) {
 }
 
 TEST_F(MeshLoading, MissingPiecesAreRejected) {
-  GlbSpec glb = UnitCube();
-  glb.withMesh = false;
-  ExpectRejected(Load(glb), "no mesh");
-
-  glb = UnitCube();
-  glb.withPrimitive = false;
-  ExpectRejected(Load(glb), "no primitive");
-
-  glb = UnitCube();
-  glb.firstAttribute = "NORMAL";
-  ExpectRejected(Load(glb), "not the position");
-
-  glb = UnitCube();
-  glb.withIndices = false;
-  ExpectRejected(Load(glb), "no index accessor");
-
-  glb = UnitCube();
-  glb.positionHasView = false;
-  ExpectRejected(Load(glb), "position attribute has no buffer view");
-
-  glb = UnitCube();
-  glb.indexHasView = false;
-  ExpectRejected(Load(glb), "index accessor has no buffer view");
+  const struct {
+    void (*remove)(GlbSpec&);
+    const char* reason;
+  } cases[] = {
+      {[](GlbSpec& g) { g.withMesh = false; }, "no mesh"},
+      {[](GlbSpec& g) { g.withPrimitive = false; }, "no primitive"},
+      {[](GlbSpec& g) { g.firstAttribute = "NORMAL"; }, "not the position"},
+      {[](GlbSpec& g) { g.withIndices = false; }, "no index accessor"},
+      {[](GlbSpec& g) { g.positionHasView = false; }, "position attribute has no buffer view"},
+      {[](GlbSpec& g) { g.indexHasView = false; }, "index accessor has no buffer view"},
+  };
+  for (const auto& c : cases) {
+    GlbSpec glb = UnitCube();
+    c.remove(glb);
+    ExpectRejected(Load(glb), c.reason);
+  }
 }
 
 TEST_F(MeshLoading, IndicesOtherThanUnsignedIntegersAreRejected) {

@@ -22,18 +22,24 @@ struct Mixing {
     position.rate = kRate;
     position.bufferSeconds = 0.2;
   }
-  bool Latest(std::uint64_t& frames, double& heard, std::uint32_t& epoch) const {
-    return ReadMixStamp(stamp, frames, heard, epoch);
+  // The latest note, as the frame loop reads it.
+  struct Note {
+    bool read = false;
+    std::uint64_t frames = 0;
+    double heard = 0.0;
+    std::uint32_t epoch = 0;
+  };
+  Note Latest() const {
+    Note note;
+    note.read = ReadMixStamp(stamp, note.frames, note.heard, note.epoch);
+    return note;
   }
 };
 
 TEST(MixNotes, NothingIsPublishedBeforeTheSongIsMixed) {
   Mixing mixing(PositionSource::kNullClock);
   NotePositionAfterMix(mixing.position, 441, false, 0, 0);
-  std::uint64_t frames = 0;
-  double heard = 0.0;
-  std::uint32_t epoch = 0;
-  EXPECT_FALSE(mixing.Latest(frames, heard, epoch));
+  EXPECT_FALSE(mixing.Latest().read);
   // ...but the pace of the mixes is, for the output's watch.
   EXPECT_GT(mixing.stamp.lastMixHost.load(), 0.0);
 }
@@ -41,17 +47,15 @@ TEST(MixNotes, NothingIsPublishedBeforeTheSongIsMixed) {
 TEST(MixNotes, TheSongsEndIsHeardWhenItsLastMixedFrameIs) {
   Mixing mixing(PositionSource::kWholeBuffer);
   NotePositionAfterMix(mixing.position, 441, true, 1000, 0);
-  std::uint64_t frames = 0;
-  double endHeard = 0.0;
-  std::uint32_t epoch = 0;
-  ASSERT_TRUE(mixing.Latest(frames, endHeard, epoch));
+  const Mixing::Note end = mixing.Latest();
+  ASSERT_TRUE(end.read);
   // Two more mixes leave the cursor where it was: the song has ended. Its end keeps its time.
   NotePositionAfterMix(mixing.position, 441, true, 1000, 0);
   NotePositionAfterMix(mixing.position, 441, true, 1000, 0);
-  double heard = 0.0;
-  ASSERT_TRUE(mixing.Latest(frames, heard, epoch));
-  EXPECT_EQ(frames, 1000u);
-  EXPECT_NEAR(heard, endHeard, 0.02);  // the fallback re-dates by the clock, not by the frames
+  const Mixing::Note later = mixing.Latest();
+  ASSERT_TRUE(later.read);
+  EXPECT_EQ(later.frames, 1000u);
+  EXPECT_NEAR(later.heard, end.heard, 0.02);  // the fallback re-dates by the clock, not the frames
   EXPECT_NEAR(mixing.stamp.queuedSeconds.load(), 0.2, 0.02);
 }
 
@@ -59,11 +63,9 @@ TEST(MixNotes, ASeekWithTheSameCursorIsANewNote) {
   Mixing mixing(PositionSource::kNullClock);
   NotePositionAfterMix(mixing.position, 441, true, 5000, 0);
   NotePositionAfterMix(mixing.position, 441, true, 5000, 1);  // sought back to where it was
-  std::uint64_t frames = 0;
-  double heard = 0.0;
-  std::uint32_t epoch = 0;
-  ASSERT_TRUE(mixing.Latest(frames, heard, epoch));
-  EXPECT_EQ(epoch, 1u);
+  const Mixing::Note note = mixing.Latest();
+  ASSERT_TRUE(note.read);
+  EXPECT_EQ(note.epoch, 1u);
 }
 
 TEST(MixNotes, TheFrameLoopTakesOnlyNotesOfTheSongAsItIsNow) {

@@ -32,7 +32,8 @@ import time
 import numpy as np
 
 from sound_lab import (BEAT_SECONDS, RATE, PipeWireServer, PulseServer, Recorder,  # noqa: F401
-                       decode_song, keep_ordinary_priority, kick_frames, silent_runs, track_song)
+                       decode_song, keep_ordinary_priority, kick_frames, measure_in_real_time,
+                       silent_runs, track_song)
 
 MEDIAN_LIMIT = 0.010
 P95_LIMIT = 0.040
@@ -43,12 +44,7 @@ def log(message):
 
 
 def run(args):
-    # The measuring threads (line and recording timestamps) must not be starved by the load they
-    # measure under: real-time where allowed. Every child is put back to ordinary scheduling.
-    try:
-        os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(10))
-    except (AttributeError, PermissionError, OSError):
-        pass
+    measure_in_real_time()
     song = decode_song(args.song)
     folder = tempfile.mkdtemp(prefix="av_sync_")
     load = []

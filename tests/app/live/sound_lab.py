@@ -29,6 +29,16 @@ def log(message, who="live"):
     print(f"{who}: {message}", file=sys.stderr, flush=True)
 
 
+def measure_in_real_time():
+    """The measuring threads (line and recording timestamps) must not be starved by the load they
+    measure under: real-time where allowed. Every child is put back to ordinary scheduling
+    (keep_ordinary_priority)."""
+    try:
+        os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(10))
+    except (AttributeError, PermissionError, OSError):
+        pass
+
+
 def keep_ordinary_priority():
     """For the programs measured and the load: the scheduling every user program gets."""
     try:

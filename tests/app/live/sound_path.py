@@ -40,6 +40,7 @@ import numpy as np
 
 from sound_lab import (RATE, SINKS, PipeWireServer, PulseServer, Recorder, beat_lines,
                        decode_song, keep_ordinary_priority, kick_frames, locate_song,
+                       measure_in_real_time,
                        picture_minus_sound, silent_runs, track_song)
 
 SHOW_END = 174.0  # seconds of song the show lasts
@@ -269,6 +270,13 @@ class Show:
                     return None
         return None
 
+    def finish(self):
+        """Ends what the run started, whatever happened: the recorders, the demo, the server."""
+        self.stop_recorders()
+        if self.run and self.run.process.poll() is None:
+            self.run.process.kill()
+        self.server.stop()
+
     def stop_recorders(self):
         self.heard = []  # (sink, recorder, recording, tracked)
         for sink, recorder in self.recorders:
@@ -433,10 +441,7 @@ def outage(args, song, folder):
                    (23, f"'{SINKS[0]}' looked at", look),
                    (28, f"'{SINKS[0]}' resumed", suspend("0"))])
     finally:
-        show.stop_recorders()
-        if show.run and show.run.process.poll() is None:
-            show.run.process.kill()
-        server.stop()
+        show.finish()
     (killed, _), (restarted, _), (suspended, _), _, (resumed, _) = show.events
     restarted = marks.get("restarted", restarted)
     outages = [(killed, restarted, "the restart")]
@@ -488,10 +493,7 @@ def moves(args, song, folder):
                    (18, f"the default sink set to '{SINKS[1]}'", default(SINKS[1])),
                    (26, f"the default sink set back to '{SINKS[0]}'", default(SINKS[0]))])
     finally:
-        show.stop_recorders()
-        if show.run and show.run.process.poll() is None:
-            show.run.process.kill()
-        server.stop()
+        show.finish()
     beats = show.check_run([])
     show.track_all(beats)
     kicks = kick_frames(song, min(beats), max(beats)) if beats else {}
@@ -543,10 +545,7 @@ def alsa(args, song, folder):
         show.record()
         show.play([(3, "the stream's client looked up", look)], env)
     finally:
-        show.stop_recorders()
-        if show.run and show.run.process.poll() is None:
-            show.run.process.kill()
-        server.stop()
+        show.finish()
     beats = show.check_run([])
     if not client.get("alsa"):
         show.failures.append("the demo's stream did not come through ALSA's pulse plugin")
@@ -578,12 +577,7 @@ def main():
     if not os.environ.get("DISPLAY"):
         log("DISPLAY is not set: run under an X server (Xvfb)")
         return 1
-    # The measuring threads (line and recording timestamps) must not be starved by the load they
-    # measure under: real-time where allowed. Every child is put back to ordinary scheduling.
-    try:
-        os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(10))
-    except (AttributeError, PermissionError, OSError):
-        pass
+    measure_in_real_time()
     song = decode_song(args.song)
     folder = tempfile.mkdtemp(prefix="sound_path_")
     load = [subprocess.Popen(["sh", "-c", "while :; do :; done"],
