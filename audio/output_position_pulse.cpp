@@ -1,7 +1,8 @@
 // The position on PulseAudio, and on PipeWire through its PulseAudio server: the stream's timing
 // report. The sound library iterates libpulse's main loop on the device's thread and calls the
-// data callback there, so libpulse is called from the data callback and the completion callbacks
-// it starts, and from nowhere else.
+// data callback there, so libpulse is called from the data callback and the completion and timer
+// callbacks it starts, all on that thread; and, once the device has stopped and nothing iterates
+// the loop, from the thread that releases the timer (ReleasePulse).
 #include "audio/output_position.h"
 
 #if defined(__linux__) && !defined(__EMSCRIPTEN__)
