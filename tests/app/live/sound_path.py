@@ -270,7 +270,7 @@ class Show:
                     return None
         return None
 
-    def finish(self):
+    def end_run(self):
         """Ends what the run started, whatever happened: the recorders, the demo, the server."""
         self.stop_recorders()
         if self.run and self.run.process.poll() is None:
@@ -441,7 +441,7 @@ def outage(args, song, folder):
                    (23, f"'{SINKS[0]}' looked at", look),
                    (28, f"'{SINKS[0]}' resumed", suspend("0"))])
     finally:
-        show.finish()
+        show.end_run()
     (killed, _), (restarted, _), (suspended, _), _, (resumed, _) = show.events
     restarted = marks.get("restarted", restarted)
     outages = [(killed, restarted, "the restart")]
@@ -493,7 +493,7 @@ def moves(args, song, folder):
                    (18, f"the default sink set to '{SINKS[1]}'", default(SINKS[1])),
                    (26, f"the default sink set back to '{SINKS[0]}'", default(SINKS[0]))])
     finally:
-        show.finish()
+        show.end_run()
     beats = show.check_run([])
     show.track_all(beats)
     kicks = kick_frames(song, min(beats), max(beats)) if beats else {}
@@ -545,7 +545,7 @@ def alsa(args, song, folder):
         show.record()
         show.play([(3, "the stream's client looked up", look)], env)
     finally:
-        show.finish()
+        show.end_run()
     beats = show.check_run([])
     if not client.get("alsa"):
         show.failures.append("the demo's stream did not come through ALSA's pulse plugin")
