@@ -337,7 +337,10 @@ class Recorder:
             # when the default changes, unless the stream asks to stay.
             ["parec", "-d", device, "--format=s16le", f"--rate={RATE}", "--channels=2",
              latency, "--raw", "--property=node.dont-reconnect=true"],
-            env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=0)
+            env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=0,
+            # Never real-time like the measuring process: a recorder left behind by a run that
+            # broke off spins on its closed pipe, and at real-time priority starves the machine.
+            preexec_fn=keep_ordinary_priority)
         self.chunks = []
         self.arrivals = []  # (monotonic time, frames received so far)
         self.lines = []  # (first frame, origin, seconds per frame), in frame order
