@@ -9,8 +9,8 @@
 //
 // Beside the note, and apart from its sequence, the pace of the mixes: when the latest one ran
 // and how long a mix made then waits to be heard. The output's watch reads the first to tell an
-// output that stopped taking sound; a seek reads the second to land where the show will be when
-// the sought sound is heard.
+// output that stopped taking sound; a seek reads both to land where the show will be when the
+// sought sound is heard.
 #pragma once
 
 #include <atomic>

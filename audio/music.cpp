@@ -63,10 +63,12 @@ void KeepSongWithShow(MusicPlayer& player, const HeardNote* note, double now, do
                       now - player.lastSongSeekHost > kSeekSpacingSeconds;
   if (!reopened && !resync && !adrift) return;
   if (player.clock.heard) {
-    const double ahead = reopened
-                             ? kOutputStartSeconds
-                             : player.handoff.stamp.queuedSeconds.load(std::memory_order_relaxed);
-    MoveSong(player, player.clock.lastSeconds + (now - host) + ahead);
+    const MixStamp& stamp = player.handoff.stamp;
+    const double lastMix = stamp.lastMixHost.load(std::memory_order_acquire);
+    const double queued = stamp.queuedSeconds.load(std::memory_order_relaxed);
+    const double heardHost =
+        reopened ? now + kOutputStartSeconds : NextMixHeardHost(lastMix, queued, now);
+    MoveSong(player, SongSeekTarget(player.clock, host, heardHost));
     player.lastSongSeekHost = now;
   }
   if (reopened) player.handoff.reopened.store(false, std::memory_order_release);

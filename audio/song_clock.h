@@ -75,6 +75,22 @@ void ResetSongClock(SongClock& clock, double songSeconds);
 // (null while there is none). Call with non-decreasing host times.
 double AdvanceSongClock(SongClock& clock, const HeardNote* note, double hostSeconds);
 
+// Where to seek the song so that the first frame of the next mix, heard at host time
+// `nextHeardHost`, carries what the clock will read then; `readingHost`: the host time of the
+// clock's last reading.
+inline double SongSeekTarget(const SongClock& clock, double readingHost, double nextHeardHost) {
+  return clock.lastSeconds + (nextHeardHost - readingHost);
+}
+
+// When the first frame of the next mix is heard: right after what the latest mix, at host time
+// `lastMixHost`, left `queuedSeconds` to be heard; no earlier than `nowSeconds`, where the output
+// has played all it was given. (The seek is read by the next mix, up to a period after `now`,
+// but lands behind what that mix's predecessors hold, so the wait is counted from the mix.)
+inline double NextMixHeardHost(double lastMixHost, double queuedSeconds, double nowSeconds) {
+  const double heard = lastMixHost + queuedSeconds;
+  return heard > nowSeconds ? heard : nowSeconds;
+}
+
 // Whether a fresh note's heard position and the clock's last reading (both at `hostSeconds`)
 // have parted by more than kSongAdriftSeconds, once the song is heard and before its end.
 bool SongAdrift(const SongClock& clock, const HeardNote& note, double hostSeconds);

@@ -211,5 +211,51 @@ TEST(SongClock, AStalledFrameLoopCatchesUpAtOnce) {
   EXPECT_NEAR(AdvanceSongClock(clock, &note, 2.6), output.Heard(2.6), 1e-9);
 }
 
+// An output that mixes 200 ms at a time and holds 800 ms behind each mix (Wine's driver): the
+// frame loop asks for a seek anywhere in a period, and the next mix, up to a period later, reads
+// it. The sought song must be heard where the show then is, whenever in the period it was asked.
+TEST(SongSeek, LandsOnTheShowWhereverInThePeriodItIsAsked) {
+  for (const double intoPeriod : {0.0, 0.07, 0.13, 0.199}) {
+    ScriptedOutput output;
+    output.buffer = 0.8;
+    output.period = 0.2;
+    SongClock clock;
+    clock.noteLifetimeSeconds = NoteLifetimeSeconds(output.period);
+    ResetSongClock(clock, 0.0);
+    Read(clock, output, 0.0, 3.0, 0.01);
+    // From the mix at 3.0 s on, the sound is heard 300 ms behind the show.
+    ScriptedOutput behind = output;
+    behind.startHost += 0.3;
+    const double lastMix = 3.0;
+    const double now = lastMix + intoPeriod;
+    const HeardNote late = behind.Note(now);
+    AdvanceSongClock(clock, &late, now);
+    ASSERT_TRUE(SongAdrift(clock, late, now)) << intoPeriod;
+    const double target = SongSeekTarget(clock, now, NextMixHeardHost(lastMix, output.buffer, now));
+    // No note of the sought song until the next mix, whose first frame is heard right behind
+    // what the output held.
+    const double nextMix = lastMix + output.period;
+    for (double t = now + 0.01; t < nextMix; t += 0.01)
+      AdvanceSongClock(clock, nullptr, t);
+    ScriptedOutput sought = output;
+    sought.startSong = target;
+    sought.startHost = lastMix + output.buffer;
+    double worst = 0.0;
+    for (double t = nextMix; t < 6.0; t += 0.01) {
+      const HeardNote note = sought.Note(t);
+      EXPECT_FALSE(SongAdrift(clock, note, t)) << intoPeriod << " at " << t;
+      const double value = AdvanceSongClock(clock, &note, t);
+      if (t >= sought.startHost) worst = std::max(worst, std::fabs(value - sought.Heard(t)));
+    }
+    EXPECT_LT(worst, 1e-6) << intoPeriod;
+  }
+}
+
+TEST(SongSeek, AnOutputThatPlayedAllItHadHearsTheNextMixAtOnce) {
+  EXPECT_DOUBLE_EQ(NextMixHeardHost(2.0, 0.8, 2.5), 2.8);
+  EXPECT_DOUBLE_EQ(NextMixHeardHost(2.0, 0.8, 3.5), 3.5);  // the audio thread stalled
+  EXPECT_DOUBLE_EQ(NextMixHeardHost(0.0, 0.0, 7.0), 7.0);  // no mix yet
+}
+
 }  // namespace
 }  // namespace tc
