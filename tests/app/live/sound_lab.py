@@ -302,10 +302,10 @@ class PipeWireServer:
         found = []
         for path in self.logs:
             with open(path, errors="replace") as f:
-                # The recorder's own lateness is not the demo's.
+                # The recorders' own lateness is not the demo's.
                 found += [line.rstrip() for line in f
                           if ("UNDERFLOW" in line or "client too slow" in line) and
-                          "parec" not in line]
+                          "parec" not in line and "pw_monitor_record" not in line]
         return found
 
     def stop(self):
@@ -327,7 +327,9 @@ class Recorder:
     mapping is a line fitted to the earliest arrivals rather than exactly RATE samples a second.
     Where the sound path changed (a suspended sink stops the monitor; a stream joining a PipeWire
     sink changes its quantum and the reads' lateness with it) the recording is dated by one line
-    per stretch between those moments, `cuts`, each fitted after the change has settled."""
+    per stretch between those moments, `cuts`, each fitted after the change has settled. On
+    PipeWire the recordings are dated by CycleRecorder; this one gives the read-dated figure
+    beside it."""
 
     def __init__(self, env, latency, device="rec.monitor"):
         self.device = device
@@ -375,6 +377,111 @@ class Recorder:
         data = b"".join(self.chunks)
         samples = np.frombuffer(data[: len(data) // 4 * 4], dtype="<i2").reshape(-1, 2)
         return samples.astype(np.int32)
+
+
+class CycleRecorder:
+    """A PipeWire sink's monitor recorded by pw_monitor_record, which writes with every buffer the
+    graph cycle that delivered it: sample k of a buffer left the sink k / RATE after the cycle's
+    start (on the monotonic clock), whatever pipewire-pulse does with its reads. The interface is
+    Recorder's; `arrivals` are the buffers' own."""
+
+    def __init__(self, env, program, folder, device="rec.monitor"):
+        if not program or not os.path.exists(program):
+            raise RuntimeError("pw_monitor_record is not built (it needs libpipewire-0.3-dev: "
+                               "scripts/setup --linux, then build again); the PipeWire tests "
+                               "date their recordings with it")
+        self.device = device
+        sink = device[: -len(".monitor")] if device.endswith(".monitor") else device
+        base = os.path.join(folder, f"cycles-{sink}-{time.monotonic_ns()}")
+        self.paths = (base + ".raw", base + ".txt", base + ".log")
+        self.started = time.monotonic()
+        # The server's debug level is for the servers' logs, not this recorder's.
+        quiet = {key: value for key, value in env.items() if key != "PIPEWIRE_DEBUG"}
+        with open(self.paths[2], "w") as err:
+            self.process = subprocess.Popen([program, sink, self.paths[0], self.paths[1]],
+                                            env=quiet, stdout=subprocess.DEVNULL, stderr=err,
+                                            preexec_fn=keep_ordinary_priority)
+        self.cycles = parse_cycles("")
+        self.arrivals = []
+        self.lines = []
+
+    def stop(self, cuts=()):
+        if self.process.poll() is None:
+            self.process.terminate()
+        status = self.process.wait()
+        if status != 0:
+            with open(self.paths[2], errors="replace") as f:
+                said = [line.strip() for line in f if line.startswith("pw_monitor_record:")]
+            raise RuntimeError(said[-1] if said else
+                               f"pw_monitor_record on {self.device} exited with status {status}")
+        with open(self.paths[1]) as f:
+            self.cycles = parse_cycles(f.read())
+        early = early_buffers(self.cycles)
+        if early:
+            raise RuntimeError(f"{early} buffers of {self.device} arrived before their cycle "
+                               "started: the cycle does not date them")
+        self.arrivals = [(arrival, first + frames) for first, frames, arrival in
+                         zip(self.cycles["first"], self.cycles["frames"], self.cycles["arrival"])]
+        self.date(cuts)
+        data = np.fromfile(self.paths[0], dtype="<i2")
+        return data[: len(data) // 2 * 2].reshape(-1, 2).astype(np.int32)
+
+    def date(self, cuts=()):
+        """Stretches between the `cuts` for the song tracker, as Recorder's lines; the dating
+        itself needs none."""
+        self.lines = [(first,) for first in cycle_stretches(self.cycles, cuts)]
+
+    def time_of(self, frame):
+        return cycle_time_of(self.cycles, frame)
+
+
+CYCLE_FIELDS = [("first", np.int64), ("frames", np.int64), ("start", np.float64),
+                ("position", np.int64), ("duration", np.int64), ("rate_diff", np.float64),
+                ("arrival", np.float64)]
+
+
+def parse_cycles(text):
+    """pw_monitor_record's cycle lines (first_frame frames nsec position duration rate_diff
+    arrival_ns) as a record array, times in seconds. A last line cut short by the recorder's end
+    is left out."""
+    rows = []
+    for line in text.splitlines():
+        parts = line.split()
+        if len(parts) != len(CYCLE_FIELDS):
+            continue
+        try:
+            rows.append((int(parts[0]), int(parts[1]), int(parts[2]) / 1e9, int(parts[3]),
+                         int(parts[4]), float(parts[5]), int(parts[6]) / 1e9))
+        except ValueError:
+            continue
+    return np.array(rows, dtype=CYCLE_FIELDS)
+
+
+def cycle_time_of(cycles, frame):
+    """The monotonic time at which recording frame `frame` left the sink: its buffer's cycle
+    start plus its place in the buffer. Before the first buffer or past the last, counted on from
+    the nearest one."""
+    if len(cycles) == 0:
+        raise RuntimeError("the recording holds no buffer to date")
+    index = max(0, int(np.searchsorted(cycles["first"], frame, side="right")) - 1)
+    return float(cycles["start"][index]) + (frame - int(cycles["first"][index])) / RATE
+
+
+def cycle_stretches(cycles, cuts=()):
+    """The first frame of each stretch between the `cuts` (monotonic times): 0, then the first
+    buffer of a cycle at or after each cut that has any."""
+    firsts = [0]
+    for cut in sorted(cuts):
+        index = int(np.searchsorted(cycles["start"], cut))
+        if 0 < index < len(cycles) and cycles["first"][index] > firsts[-1]:
+            firsts.append(int(cycles["first"][index]))
+    return firsts
+
+
+def early_buffers(cycles):
+    """How many buffers were handed over before the cycle that dates them began: none, where the
+    cycle's clock is the monotonic one and the buffer is the cycle's own."""
+    return int(np.count_nonzero(cycles["arrival"] < cycles["start"]))
 
 
 BUCKET = 2.0  # seconds of arrivals per point of a dating line
