@@ -381,9 +381,9 @@ class Recorder:
 
 class CycleRecorder:
     """A PipeWire sink's monitor recorded by pw_monitor_record, which writes with every buffer the
-    graph cycle that delivered it: sample k of a buffer left the sink k / RATE after the cycle's
-    start (on the monotonic clock), whatever pipewire-pulse does with its reads. The interface is
-    Recorder's; `arrivals` are the buffers' own."""
+    graph's clock as its callback read it: sample k of a buffer left the sink k / RATE after the
+    start of the cycle that filled it (on the monotonic clock), whatever pipewire-pulse does with
+    its reads. The interface is Recorder's; `arrivals` are the buffers' own."""
 
     def __init__(self, env, program, folder, device="rec.monitor"):
         if not program or not os.path.exists(program):
@@ -402,6 +402,7 @@ class CycleRecorder:
                                             env=quiet, stdout=subprocess.DEVNULL, stderr=err,
                                             preexec_fn=keep_ordinary_priority)
         self.cycles = parse_cycles("")
+        self.dates = np.zeros(0)
         self.arrivals = []
         self.lines = []
 
@@ -416,23 +417,24 @@ class CycleRecorder:
                                f"pw_monitor_record on {self.device} exited with status {status}")
         with open(self.paths[1]) as f:
             self.cycles = parse_cycles(f.read())
-        early = early_buffers(self.cycles)
-        if early:
-            raise RuntimeError(f"{early} buffers of {self.device} arrived before their cycle "
-                               "started: the cycle does not date them")
         self.arrivals = [(arrival, first + frames) for first, frames, arrival in
                          zip(self.cycles["first"], self.cycles["frames"], self.cycles["arrival"])]
         self.date(cuts)
+        early = int(np.count_nonzero(self.cycles["arrival"] < self.dates))
+        if early:
+            raise RuntimeError(f"{early} buffers of {self.device} arrived before the cycle that "
+                               "dates them: the graph's clock does not date them")
         data = np.fromfile(self.paths[0], dtype="<i2")
         return data[: len(data) // 2 * 2].reshape(-1, 2).astype(np.int32)
 
     def date(self, cuts=()):
-        """Stretches between the `cuts` for the song tracker, as Recorder's lines; the dating
-        itself needs none."""
+        """Each buffer's date, and the stretches between the `cuts` for the song tracker, as
+        Recorder's lines."""
+        self.dates = date_buffers(self.cycles, cuts)
         self.lines = [(first,) for first in cycle_stretches(self.cycles, cuts)]
 
     def time_of(self, frame):
-        return cycle_time_of(self.cycles, frame)
+        return cycle_time_of(self.cycles["first"], self.dates, frame)
 
 
 CYCLE_FIELDS = [("first", np.int64), ("frames", np.int64), ("start", np.float64),
@@ -457,14 +459,47 @@ def parse_cycles(text):
     return np.array(rows, dtype=CYCLE_FIELDS)
 
 
-def cycle_time_of(cycles, frame):
-    """The monotonic time at which recording frame `frame` left the sink: its buffer's cycle
-    start plus its place in the buffer. Before the first buffer or past the last, counted on from
-    the nearest one."""
-    if len(cycles) == 0:
+def date_buffers(cycles, cuts=()):
+    """The monotonic time at which each buffer's first frame left the sink.
+
+    A buffer's clock is the one its callback read, which may be a later cycle's than the one that
+    filled it (a callback run late takes several buffers at once, or reads the next cycle's
+    clock), never an earlier one. So the driver's position minus the buffer's first frame is
+    never below the truth, and the truth only grows (where the recorder lost buffers): the least
+    of it over the buffers from this one on is this buffer's, wherever a later one was read on
+    time. Its position is then dated by the nearest cycle seen at or before it. The driver's
+    position starts afresh where the graph changes driver: stretches between the `cuts` and
+    wherever the position goes back are dated each on their own."""
+    count = len(cycles)
+    dates = np.zeros(count)
+    if count == 0:
+        return dates
+    behind = cycles["position"] - cycles["first"]
+    edges = {0, count}
+    edges.update(int(i) + 1 for i in np.nonzero(np.diff(cycles["position"]) < 0)[0])
+    edges.update(int(np.searchsorted(cycles["start"], cut)) for cut in cuts)
+    edges = sorted(e for e in edges if 0 <= e <= count)
+    for lo, hi in zip(edges, edges[1:]):
+        if hi <= lo:
+            continue
+        own = np.minimum.accumulate(behind[lo:hi][::-1])[::-1]
+        wanted = cycles["first"][lo:hi] + own
+        order = np.argsort(cycles["position"][lo:hi], kind="stable")
+        seen = cycles["position"][lo:hi][order]
+        seen_at = cycles["start"][lo:hi][order]
+        nearest = np.maximum(np.searchsorted(seen, wanted, side="right") - 1, 0)
+        dates[lo:hi] = seen_at[nearest] + (wanted - seen[nearest]) / RATE
+    return dates
+
+
+def cycle_time_of(firsts, dates, frame):
+    """The monotonic time at which recording frame `frame` left the sink: its buffer's date plus
+    its place in the buffer. Before the first buffer or past the last, counted on from the
+    nearest one."""
+    if len(firsts) == 0:
         raise RuntimeError("the recording holds no buffer to date")
-    index = max(0, int(np.searchsorted(cycles["first"], frame, side="right")) - 1)
-    return float(cycles["start"][index]) + (frame - int(cycles["first"][index])) / RATE
+    index = max(0, int(np.searchsorted(firsts, frame, side="right")) - 1)
+    return float(dates[index]) + (frame - int(firsts[index])) / RATE
 
 
 def cycle_stretches(cycles, cuts=()):
@@ -476,12 +511,6 @@ def cycle_stretches(cycles, cuts=()):
         if 0 < index < len(cycles) and cycles["first"][index] > firsts[-1]:
             firsts.append(int(cycles["first"][index]))
     return firsts
-
-
-def early_buffers(cycles):
-    """How many buffers were handed over before the cycle that dates them began: none, where the
-    cycle's clock is the monotonic one and the buffer is the cycle's own."""
-    return int(np.count_nonzero(cycles["arrival"] < cycles["start"]))
 
 
 BUCKET = 2.0  # seconds of arrivals per point of a dating line
