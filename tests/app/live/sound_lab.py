@@ -420,8 +420,11 @@ class CycleRecorder:
         self.arrivals = [(arrival, first + frames) for first, frames, arrival in
                          zip(self.cycles["first"], self.cycles["frames"], self.cycles["arrival"])]
         self.date(cuts)
+        # A buffer that read the next cycle's clock and is followed by no buffer read on time
+        # before the recorder lost some stays dated a cycle late: a stray one is that; more say
+        # the clock does not date the buffers.
         early = int(np.count_nonzero(self.cycles["arrival"] < self.dates))
-        if early:
+        if early > max(2, len(self.cycles) // 100):
             raise RuntimeError(f"{early} buffers of {self.device} arrived before the cycle that "
                                "dates them: the graph's clock does not date them")
         data = np.fromfile(self.paths[0], dtype="<i2")
