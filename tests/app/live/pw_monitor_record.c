@@ -5,17 +5,18 @@
    CYCLES gets one text line per buffer:
      first_frame frames nsec position duration rate_diff arrival_ns
    first_frame: the buffer's first frame in SAMPLES; nsec, position, duration, rate_diff: the
-   driver's clock for the cycle that delivered it (nsec on CLOCK_MONOTONIC); arrival_ns: when the
-   process callback ran, on the same clock.
+   driver's clock as the callback read it (nsec on CLOCK_MONOTONIC), the clock of the cycle that
+   filled the buffer unless the callback ran late; arrival_ns: when the callback ran, on the same
+   clock.
 
    Why a cycle's nsec dates its buffer's first frame: the monitor port belongs to the sink's own
    node, so in each cycle it carries exactly what the sink consumed in that cycle, and this
    stream, linked after it, gets that buffer in the same cycle (one buffer of `duration` frames
    per cycle, the position moving by exactly that much). The graph's driver wakes on a timer at
    nsec, and what the sink consumes in that cycle leaves it from that moment, nsec + k / rate for
-   frame k. pipewire-pulse hands the same data to a PulseAudio client later and at a lateness
-   that moves when the quantum does; the graph's clock does not. The harness checks the claim
-   on every recording: no buffer may arrive before its date.
+   frame k. pipewire-pulse hands the same data on to a PulseAudio client in whole quanta after the
+   cycle, so dated by its reads every sample seems to leave a quantum early. The harness checks
+   the claim on every recording: no buffer may arrive before its date.
 
    Runs until SIGINT or SIGTERM, or until the server goes (a killed server ends the recording;
    the harness starts a new recorder on the new server). Errors: one line on standard error,
