@@ -33,8 +33,8 @@ import time
 import numpy as np
 
 from sound_lab import (BEAT_SECONDS, RATE, CycleRecorder, PipeWireServer, PulseServer,  # noqa: F401
-                       Recorder, decode_song, keep_ordinary_priority, kick_frames, measure_in_real_time,
-                       silent_runs, track_song)
+                       Recorder, decode_song, keep_ordinary_priority, kick_frames,
+                       measure_in_real_time, silent_runs, track_song)
 
 MEDIAN_LIMIT = 0.010
 P95_LIMIT = 0.040
