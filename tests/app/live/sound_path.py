@@ -136,6 +136,7 @@ class Show:
         # On PipeWire, parec beside each cycle-dated recorder: the read-dated figure to compare.
         self.read_recorders = []  # (sink, Recorder)
         self.read_heard = []
+        self.run = None  # the demo, once started; a recorder that fails comes before it
         self.events = []  # (monotonic time, what)
         self.failures = []
         self.figures = []
