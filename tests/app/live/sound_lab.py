@@ -409,7 +409,12 @@ class CycleRecorder:
     def stop(self, cuts=()):
         if self.process.poll() is None:
             self.process.terminate()
-        status = self.process.wait()
+        try:
+            status = self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+            raise RuntimeError(f"pw_monitor_record on {self.device} did not stop within 10 s")
         if status != 0:
             with open(self.paths[2], errors="replace") as f:
                 said = [line.strip() for line in f if line.startswith("pw_monitor_record:")]
