@@ -302,10 +302,10 @@ class PipeWireServer:
         found = []
         for path in self.logs:
             with open(path, errors="replace") as f:
-                # The recorder's own lateness is not the demo's.
+                # The recorders' own lateness is not the demo's.
                 found += [line.rstrip() for line in f
                           if ("UNDERFLOW" in line or "client too slow" in line) and
-                          "parec" not in line]
+                          "parec" not in line and "pw_monitor_record" not in line]
         return found
 
     def stop(self):
@@ -327,7 +327,9 @@ class Recorder:
     mapping is a line fitted to the earliest arrivals rather than exactly RATE samples a second.
     Where the sound path changed (a suspended sink stops the monitor; a stream joining a PipeWire
     sink changes its quantum and the reads' lateness with it) the recording is dated by one line
-    per stretch between those moments, `cuts`, each fitted after the change has settled."""
+    per stretch between those moments, `cuts`, each fitted after the change has settled. On
+    PipeWire the recordings are dated by CycleRecorder; this one gives the read-dated figure
+    beside it."""
 
     def __init__(self, env, latency, device="rec.monitor"):
         self.device = device
@@ -375,6 +377,148 @@ class Recorder:
         data = b"".join(self.chunks)
         samples = np.frombuffer(data[: len(data) // 4 * 4], dtype="<i2").reshape(-1, 2)
         return samples.astype(np.int32)
+
+
+class CycleRecorder:
+    """A PipeWire sink's monitor recorded by pw_monitor_record, which writes with every buffer the
+    graph's clock as its callback read it: sample k of a buffer left the sink k / RATE after the
+    start of the cycle that filled it (on the monotonic clock), whatever pipewire-pulse does with
+    its reads. The interface is Recorder's; `arrivals` are the buffers' own."""
+
+    def __init__(self, env, program, folder, device="rec.monitor"):
+        if not program or not os.path.exists(program):
+            raise RuntimeError("pw_monitor_record is not built (it needs libpipewire-0.3-dev: "
+                               "scripts/setup --linux, then build again); the PipeWire tests "
+                               "date their recordings with it")
+        self.device = device
+        sink = device[: -len(".monitor")] if device.endswith(".monitor") else device
+        base = os.path.join(folder, f"cycles-{sink}-{time.monotonic_ns()}")
+        self.paths = (base + ".raw", base + ".txt", base + ".log")
+        self.started = time.monotonic()
+        # The server's debug level is for the servers' logs, not this recorder's.
+        quiet = {key: value for key, value in env.items() if key != "PIPEWIRE_DEBUG"}
+        with open(self.paths[2], "w") as err:
+            self.process = subprocess.Popen([program, sink, self.paths[0], self.paths[1]],
+                                            env=quiet, stdout=subprocess.DEVNULL, stderr=err,
+                                            preexec_fn=keep_ordinary_priority)
+        self.cycles = parse_cycles("")
+        self.dates = np.zeros(0)
+        self.arrivals = []
+        self.lines = []
+
+    def stop(self, cuts=()):
+        if self.process.poll() is None:
+            self.process.terminate()
+        try:
+            status = self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+            raise RuntimeError(f"pw_monitor_record on {self.device} did not stop within 10 s")
+        if status != 0:
+            with open(self.paths[2], errors="replace") as f:
+                said = [line.strip() for line in f if line.startswith("pw_monitor_record:")]
+            raise RuntimeError(said[-1] if said else
+                               f"pw_monitor_record on {self.device} exited with status {status}")
+        with open(self.paths[1]) as f:
+            self.cycles = parse_cycles(f.read())
+        self.arrivals = [(arrival, first + frames) for first, frames, arrival in
+                         zip(self.cycles["first"], self.cycles["frames"], self.cycles["arrival"])]
+        self.date(cuts)
+        # A buffer that read the next cycle's clock and is followed by no buffer read on time
+        # before the recorder lost some stays dated a cycle late: a stray one is that; more say
+        # the clock does not date the buffers.
+        early = int(np.count_nonzero(self.cycles["arrival"] < self.dates))
+        if early > max(2, len(self.cycles) // 100):
+            raise RuntimeError(f"{early} buffers of {self.device} arrived before the cycle that "
+                               "dates them: the graph's clock does not date them")
+        data = np.fromfile(self.paths[0], dtype="<i2")
+        return data[: len(data) // 2 * 2].reshape(-1, 2).astype(np.int32)
+
+    def date(self, cuts=()):
+        """Each buffer's date, and the stretches between the `cuts` for the song tracker, as
+        Recorder's lines."""
+        self.dates = date_buffers(self.cycles, cuts)
+        self.lines = [(first,) for first in cycle_stretches(self.cycles, cuts)]
+
+    def time_of(self, frame):
+        return cycle_time_of(self.cycles["first"], self.dates, frame)
+
+
+CYCLE_FIELDS = [("first", np.int64), ("frames", np.int64), ("start", np.float64),
+                ("position", np.int64), ("duration", np.int64), ("rate_diff", np.float64),
+                ("arrival", np.float64)]
+
+
+def parse_cycles(text):
+    """pw_monitor_record's cycle lines (first_frame frames nsec position duration rate_diff
+    arrival_ns) as a record array, times in seconds. A last line cut short by the recorder's end
+    is left out."""
+    rows = []
+    for line in text.splitlines():
+        parts = line.split()
+        if len(parts) != len(CYCLE_FIELDS):
+            continue
+        try:
+            rows.append((int(parts[0]), int(parts[1]), int(parts[2]) / 1e9, int(parts[3]),
+                         int(parts[4]), float(parts[5]), int(parts[6]) / 1e9))
+        except ValueError:
+            continue
+    return np.array(rows, dtype=CYCLE_FIELDS)
+
+
+def date_buffers(cycles, cuts=()):
+    """The monotonic time at which each buffer's first frame left the sink.
+
+    A buffer's clock is the one its callback read, which may be a later cycle's than the one that
+    filled it (a callback run late takes several buffers at once, or reads the next cycle's
+    clock), never an earlier one. So the driver's position minus the buffer's first frame is
+    never below the truth, and the truth only grows (where the recorder lost buffers): the least
+    of it over the buffers from this one on is this buffer's, wherever a later one was read on
+    time. Its position is then dated by the nearest cycle seen at or before it. The driver's
+    position starts afresh where the graph changes driver: stretches between the `cuts` and
+    wherever the position goes back are dated each on their own."""
+    count = len(cycles)
+    dates = np.zeros(count)
+    if count == 0:
+        return dates
+    behind = cycles["position"] - cycles["first"]
+    edges = {0, count}
+    edges.update(int(i) + 1 for i in np.nonzero(np.diff(cycles["position"]) < 0)[0])
+    edges.update(int(np.searchsorted(cycles["start"], cut)) for cut in cuts)
+    edges = sorted(e for e in edges if 0 <= e <= count)
+    for lo, hi in zip(edges, edges[1:]):
+        if hi <= lo:
+            continue
+        own = np.minimum.accumulate(behind[lo:hi][::-1])[::-1]
+        wanted = cycles["first"][lo:hi] + own
+        order = np.argsort(cycles["position"][lo:hi], kind="stable")
+        seen = cycles["position"][lo:hi][order]
+        seen_at = cycles["start"][lo:hi][order]
+        nearest = np.maximum(np.searchsorted(seen, wanted, side="right") - 1, 0)
+        dates[lo:hi] = seen_at[nearest] + (wanted - seen[nearest]) / RATE
+    return dates
+
+
+def cycle_time_of(firsts, dates, frame):
+    """The monotonic time at which recording frame `frame` left the sink: its buffer's date plus
+    its place in the buffer. Before the first buffer or past the last, counted on from the
+    nearest one."""
+    if len(firsts) == 0:
+        raise RuntimeError("the recording holds no buffer to date")
+    index = max(0, int(np.searchsorted(firsts, frame, side="right")) - 1)
+    return float(dates[index]) + (frame - int(firsts[index])) / RATE
+
+
+def cycle_stretches(cycles, cuts=()):
+    """The first frame of each stretch between the `cuts` (monotonic times): 0, then the first
+    buffer of a cycle at or after each cut that has any."""
+    firsts = [0]
+    for cut in sorted(cuts):
+        index = int(np.searchsorted(cycles["start"], cut))
+        if 0 < index < len(cycles) and cycles["first"][index] > firsts[-1]:
+            firsts.append(int(cycles["first"][index]))
+    return firsts
 
 
 BUCKET = 2.0  # seconds of arrivals per point of a dating line

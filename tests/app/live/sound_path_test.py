@@ -142,5 +142,20 @@ class StandardErrorTest(unittest.TestCase):
         self.assertEqual(len(self.judge([(3.0, "ALSA lib pcm.c: Unknown PCM default")], [])), 1)
 
 
+class EndingTest(unittest.TestCase):
+    def test_a_recorder_failing_before_the_demo_still_stops_the_server(self):
+        # pw_monitor_record missing: the first recorder fails before the demo is started, and
+        # the run must still end what it started, saying why in one line.
+        server = mock.Mock(spec=sound_lab.PipeWireServer, env={})
+        args = mock.Mock(pw_recorder=None)
+        show = sound_path.Show(args, None, server, "/nonexistent", ("rec",))
+        with self.assertRaises(RuntimeError):
+            try:
+                show.record()
+            finally:
+                show.end_run()
+        server.stop.assert_called_once()
+
+
 if __name__ == "__main__":
     unittest.main()
