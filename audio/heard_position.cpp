@@ -31,11 +31,16 @@ HeardAnchor AnchorFromReport(ServerTimeline& timeline, const ServerReport& repor
   timeline.origins[timeline.nextOrigin] = origin;
   timeline.nextOrigin = (timeline.nextOrigin + 1) % kQuantumSteps;
   timeline.originCount = std::min(timeline.originCount + 1, kQuantumSteps);
-  if (ServerQuantumFrames(timeline) > 0) {
+  const std::int64_t quantum = ServerQuantumFrames(timeline);
+  if (quantum > 0) {
     origin = 0.0;
     for (int i = 0; i < timeline.originCount; ++i)
       origin += timeline.origins[i];
     origin /= static_cast<double>(timeline.originCount);
+    // The graph takes a quantum at the start of a cycle and plays it through the next one: a
+    // report, anywhere in the cycle, sees the read index a quantum and a half ahead of the sound
+    // on the mean of the phases.
+    origin += kQuantaReadAhead * static_cast<double>(quantum) / rate;
   }
   HeardAnchor anchor;
   anchor.frames = static_cast<double>(report.writeFrames);

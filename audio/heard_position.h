@@ -51,12 +51,18 @@ struct ServerTimeline {
 // The quantum the stream is read in, in frames, or 0 while the steps do not show one.
 std::int64_t ServerQuantumFrames(const ServerTimeline& timeline);
 
+// Where the read index moves in quanta, how far it runs ahead of the sound on the mean of a
+// cycle's phases, in quanta: PipeWire's PulseAudio server advances it when the graph takes a
+// quantum from the stream, at the start of a cycle, and the graph plays that quantum through the
+// next cycle (dated by the graph's own cycles, the sync test found the sound 1.5 quanta later than
+// the read index alone says: docs/sync.md).
+constexpr double kQuantaReadAhead = 1.5;
+
 // Takes one report and returns its anchor: the write index's frame is heard after what is queued
 // in the stream, less the report's transport, plus the sink's queue. Where the read index moves in
-// quanta (PipeWire's PulseAudio server), a report falls anywhere in the graph's cycle and its read
-// index lags the sound by up to a quantum: the read side is then taken from the mean of the recent
-// reports, the write index from this one. (That server reports no sink queue; on a null sink the
-// sync test measured none missing: docs/sync.md.)
+// quanta (PipeWire's PulseAudio server), a report falls anywhere in the graph's cycle: the read
+// side is then taken from the mean of the recent reports, moved by kQuantaReadAhead, and the write
+// index from this one. (That server reports no sink queue.)
 HeardAnchor AnchorFromReport(ServerTimeline& timeline, const ServerReport& report);
 
 }  // namespace tc

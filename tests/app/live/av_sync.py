@@ -151,27 +151,17 @@ def run(args):
     worst = float(errors[np.argmax(magnitude)])
     line_p95 = float(np.percentile(np.abs(line_errors), 95))
     read_dated = ""
-    judged = (median, p95)
     if read_recording is not None:
-        # The same beats against parec's recording dated by its reads, as before the cycles.
+        # The same beats against parec's recording dated by its reads, reported beside the
+        # cycles' figure, which is judged: the reads run a quantum and more behind the sink.
         try:
             read_offsets = track_song(read_recording, song, song_first, song_last)[0]
             read_errors = np.array(measure_beats(beats, kicks, read_offsets, read_recorder,
                                                  args.start)[1])
-            read_judged = (float(np.median(read_errors)),
+            read_figures = (float(np.median(read_errors)),
                            float(np.percentile(np.abs(read_errors), 95)))
-            read_dated = (f"read-dated median {read_judged[0] * 1000:+.1f} ms, "
-                          f"p95 {read_judged[1] * 1000:.1f} ms; ")
-            # Dated by the graph's cycles the picture leads the sound by about 70 ms on PipeWire
-            # (docs/sync.md, "Measured"): reported, while the limits stay on the read-dated
-            # figure they were set on until the demo's position on PipeWire is settled.
-            if abs(median) > MEDIAN_LIMIT:
-                log(f"measured, not judged: cycle-dated median {median * 1000:+.1f} ms beyond "
-                    f"+-{MEDIAN_LIMIT * 1000:.0f} ms")
-            if p95 * 1000 > args.p95_limit_ms:
-                log(f"measured, not judged: cycle-dated p95 {p95 * 1000:.1f} ms beyond "
-                    f"{args.p95_limit_ms:.0f} ms")
-            judged = read_judged
+            read_dated = (f"read-dated median {read_figures[0] * 1000:+.1f} ms, "
+                          f"p95 {read_figures[1] * 1000:.1f} ms; ")
         except (RuntimeError, IndexError, ValueError):
             read_dated = "read-dated: the song not followed in parec's recording; "
     report = (f"beats {len(errors)}: picture minus sound median {median * 1000:+.1f} ms, "
@@ -191,13 +181,10 @@ def run(args):
         with open(args.report, "a") as f:
             f.write(report + "\n")
     failures = []
-    median, p95 = judged
-    dating = "read-dated " if read_dated.startswith("read-dated median") else ""
     if abs(median) > MEDIAN_LIMIT:
-        failures.append(f"{dating}median {median * 1000:+.1f} ms beyond "
-                        f"+-{MEDIAN_LIMIT * 1000:.0f} ms")
+        failures.append(f"median {median * 1000:+.1f} ms beyond +-{MEDIAN_LIMIT * 1000:.0f} ms")
     if p95 * 1000 > args.p95_limit_ms:
-        failures.append(f"{dating}p95 {p95 * 1000:.1f} ms beyond {args.p95_limit_ms:.0f} ms")
+        failures.append(f"p95 {p95 * 1000:.1f} ms beyond {args.p95_limit_ms:.0f} ms")
     for at, length in gaps:
         failures.append(f"gap of {length * 1000:.1f} ms at song time {at:.2f} s")
     if lost:

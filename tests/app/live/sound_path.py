@@ -391,10 +391,7 @@ class Show:
             # leaves it where it was: reported there.
             (self.figures if self.args.server == "pipewire" else self.failures).append(
                 f"{name}: the song was heard on '{sink}', not '{want_sink}'")
-        # On PipeWire, dated by the graph's cycles, the picture leads the sound by about 70 ms
-        # (docs/sync.md, "Measured"), the read-dated figure beside it 46 ms less: reported there
-        # until the demo's position on PipeWire is settled, judged on PulseAudio.
-        if abs(median) > SYNC_LIMIT and self.args.server != "pipewire":
+        if abs(median) > SYNC_LIMIT:
             self.failures.append(f"{name}: picture minus sound median {median * 1000:+.1f} ms "
                                  f"beyond +-{SYNC_LIMIT * 1000:.0f} ms")
 
