@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "demo/timeline.h"
 #include "test_files.h"
 #include "x11_window.h"
 
@@ -182,7 +183,12 @@ TEST_P(FullRun, PlaysToTheEndOfTheTimelineAndExitsZero) {
   const std::vector<int> beats = ParseBeatLines(outcome.out);
   ASSERT_FALSE(beats.empty());
   EXPECT_EQ(beats.front(), 0);
-  EXPECT_EQ(beats.back(), 290);
+  // The frame that ends the show is the first past its last beat: beat 290, or a later one where
+  // that frame came more than a beat after the one before (a busy machine); none after it.
+  EXPECT_GE(beats.back(), kLastBeat + 1);
+  if (beats.size() > 1) {
+    EXPECT_LE(beats[beats.size() - 2], kLastBeat);
+  }
   ExpectStrictlyIncreasing(beats);
 }
 
