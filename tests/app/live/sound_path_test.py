@@ -146,7 +146,8 @@ class EndingTest(unittest.TestCase):
     def test_a_recorder_failing_before_the_demo_still_stops_the_server(self):
         # pw_monitor_record missing: the first recorder fails before the demo is started, and
         # the run must still end what it started, saying why in one line.
-        server = mock.Mock(spec=sound_lab.PipeWireServer, env={})
+        server = mock.create_autospec(sound_lab.PipeWireServer, instance=True)
+        server.env = {}
         args = mock.Mock(pw_recorder=None)
         show = sound_path.Show(args, None, server, "/nonexistent", ("rec",))
         with self.assertRaises(RuntimeError):
